@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the panel and its tests need; does nothing when
+# they are all there already.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config clang-format
+    qt6-base-dev librtmidi-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    jackd2 xvfb xdotool x11-utils imagemagick fonts-dejavu-core time
+    desktop-file-utils appstream
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

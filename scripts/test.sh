@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the panel and runs every test.
+#   scripts/test.sh              normal build in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+build=build
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [[ "${1:-}" == "--sanitize" ]]; then
+    build=build-asan
+    options=(-DCMAKE_BUILD_TYPE=Debug -DZR70_SANITIZE=ON -DZR70_BENCHMARKS=OFF)
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+
+cmake -S . -B "$build" -G Ninja "${options[@]}"
+cmake --build "$build"
+cd "$build"
+ctest --output-on-failure --timeout 300

@@ -1,0 +1,63 @@
+#include "parameter_table.h"
+
+#include <cassert>
+
+namespace zr70 {
+namespace {
+
+using namespace std::string_view_literals;
+
+constexpr std::array kChannels{"1"sv,  "2"sv,  "3"sv,  "4"sv,  "5"sv,  "6"sv,  "7"sv,  "8"sv,
+                               "9"sv,  "10"sv, "11"sv, "12"sv, "13"sv, "14"sv, "15"sv, "16"sv};
+constexpr std::array kBendRanges{"0"sv, "2"sv, "12"sv, "24"sv};
+constexpr std::array kPlayModes{"Poly"sv, "Mono"sv};
+constexpr std::array kOctaves{"Down"sv, "Normal"sv, "Up"sv};
+constexpr std::array kBenderThin{"Off"sv, "Normal"sv, "On"sv};
+constexpr std::array kOffOn{"Off"sv, "On"sv};
+constexpr std::array kPedalAssign{"Express."sv, "Modul."sv};
+constexpr std::array kTouch{"Finger"sv, "Normal"sv, "Hard"sv, "No dynamics"sv};
+constexpr std::array kPickup{"1"sv, "2"sv, "3"sv, "4"sv, "5"sv, "6"sv, "7"sv, "8"sv};
+constexpr std::array kMasterTune{"440.0 Hz"sv, "442.0 Hz"sv};
+
+constexpr auto C = Page::Controls;
+constexpr auto S = Page::Sensitivity;
+
+// clang-format off
+const std::array<DeviceParameter, kParameterCount> kTable{{
+    // index  label                 page  list  value list     default  value byte offset
+    {  0,     "Midi channel",       C,    1007, kChannels,     0,       0  },
+    {  1,     "Bender Rng.",        C,    1008, kBendRanges,   0,       0  },
+    {  2,     "Play Mode",          C,    1013, kPlayModes,    0,       0  },
+    {  3,     "Octave shift",       C,    1009, kOctaves,      1,       63 },
+    {  4,     "Bender Thin",        C,    1010, kBenderThin,   1,       0  },
+    {  5,     "Attack Filter",      C,    1014, kOffOn,        0,       0  },
+    {  6,     "Pedal Assign",       C,    1015, kPedalAssign,  0,       0  },
+    {  7,     "Touch Sensitivity",  S,    1021, kTouch,        1,       0  },
+    {  8,     "Pick. E1",           S,    1015, kPickup,       3,       0  },
+    {  9,     "Pick. H",            S,    1016, kPickup,       3,       0  },
+    { 10,     "Pick. G",            S,    1017, kPickup,       3,       0  },
+    { 11,     "Pick. D",            S,    1018, kPickup,       3,       0  },
+    { 12,     "Pick. A",            S,    1019, kPickup,       3,       0  },
+    { 13,     "Pick. E2",           S,    1020, kPickup,       3,       0  },
+    { 14,     "Master Tune",        C,    1012, kMasterTune,   0,       0  },
+}};
+// clang-format on
+
+} // namespace
+
+const std::array<DeviceParameter, kParameterCount>& parameterTable() { return kTable; }
+
+const DeviceParameter& parameter(ParameterIndex index) {
+    assert(index >= 0 && index < kParameterCount);
+    return kTable[static_cast<std::size_t>(index)];
+}
+
+bool isValidSelection(ParameterIndex index, int selection) {
+    return selection >= 0 && static_cast<std::size_t>(selection) < parameter(index).values.size();
+}
+
+std::uint8_t valueByte(ParameterIndex index, int selection) {
+    return static_cast<std::uint8_t>(selection + parameter(index).valueOffset);
+}
+
+} // namespace zr70

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace zr70 {
+
+/// Number of a converter parameter, 0-14; also the low address byte of its message.
+using ParameterIndex = int;
+
+inline constexpr int kParameterCount = 15;
+
+/// Selection index of a list that has no entry selected.
+inline constexpr int kNoSelection = -1;
+
+enum class Page { Controls, Sensitivity };
+
+struct DeviceParameter {
+    ParameterIndex index;
+    std::string_view label;
+    Page page;
+    int controlId; ///< id of the drop-down list; unique only together with the page
+    std::span<const std::string_view> values;
+    int defaultSelection;
+    int valueOffset; ///< added to the selection index to give the value byte
+};
+
+/// The fifteen parameters, indexed by ParameterIndex.
+const std::array<DeviceParameter, kParameterCount>& parameterTable();
+
+/// The parameter with the given index; the index must be 0-14.
+const DeviceParameter& parameter(ParameterIndex index);
+
+/// True when `selection` names an entry of the parameter's value list.
+bool isValidSelection(ParameterIndex index, int selection);
+
+/// The byte sent for a selection: the selection index, plus 63 for Octave shift,
+/// in 8 bits. The selection must be valid.
+std::uint8_t valueByte(ParameterIndex index, int selection);
+
+/// Order of the selection bytes in a preset file; the default selections are
+/// applied in this order too.
+inline constexpr std::array<ParameterIndex, kParameterCount> kPresetFileOrder{
+    5, 1, 4, 0, 2, 3, 6, 14, 8, 9, 10, 11, 12, 13, 7};
+
+/// Order in which send-all transmits: Master Tune goes between Touch
+/// Sensitivity and the six string sensitivities.
+inline constexpr std::array<ParameterIndex, kParameterCount> kSendAllOrder{
+    0, 1, 2, 3, 4, 5, 6, 7, 14, 8, 9, 10, 11, 12, 13};
+
+} // namespace zr70
