@@ -7,8 +7,8 @@ namespace {
 
 using namespace std::string_view_literals;
 
-constexpr std::array kChannels{"1"sv,  "2"sv,  "3"sv,  "4"sv,  "5"sv,  "6"sv,  "7"sv,  "8"sv,
-                               "9"sv,  "10"sv, "11"sv, "12"sv, "13"sv, "14"sv, "15"sv, "16"sv};
+constexpr std::array kChannels{"1"sv, "2"sv,  "3"sv,  "4"sv,  "5"sv,  "6"sv,  "7"sv,  "8"sv,
+                               "9"sv, "10"sv, "11"sv, "12"sv, "13"sv, "14"sv, "15"sv, "16"sv};
 constexpr std::array kBendRanges{"0"sv, "2"sv, "12"sv, "24"sv};
 constexpr std::array kPlayModes{"Poly"sv, "Mono"sv};
 constexpr std::array kOctaves{"Down"sv, "Normal"sv, "Up"sv};
@@ -45,7 +45,9 @@ const std::array<DeviceParameter, kParameterCount> kTable{{
 
 } // namespace
 
-const std::array<DeviceParameter, kParameterCount>& parameterTable() { return kTable; }
+const std::array<DeviceParameter, kParameterCount>& parameterTable() {
+    return kTable;
+}
 
 const DeviceParameter& parameter(ParameterIndex index) {
     assert(index >= 0 && index < kParameterCount);

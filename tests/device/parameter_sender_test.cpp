@@ -41,7 +41,8 @@ TEST_F(ParameterSenderTest, SendAllGoesInItsFixedOrderWithDefaultValues) {
         EXPECT_EQ(port.sent[i][7], order[i]) << i;
         EXPECT_EQ(port.sent[i][8], values[i]) << i;
         EXPECT_EQ((port.sent[i][5] + port.sent[i][6] + port.sent[i][7] + port.sent[i][8] +
-                   port.sent[i][9]) % 128,
+                   port.sent[i][9]) %
+                      128,
                   0);
     }
 }

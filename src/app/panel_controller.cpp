@@ -1,0 +1,2 @@
+#include "app/panel_controller.h"
+// placeholder until implemented

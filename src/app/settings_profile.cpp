@@ -1,0 +1,2 @@
+#include "app/settings_profile.h"
+// placeholder until implemented

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "midi/integer_settings.h"
+
+#include <QString>
+
+namespace zr70 {
+
+/// Integer settings in "<application name>.INI" in the user's configuration
+/// directory. Every write reaches the file at once; nothing is written at exit.
+class SettingsProfile : public IntegerSettings {
+public:
+    /// The profile of the running program, named after its executable.
+    SettingsProfile();
+    /// A profile in an explicit file (tests).
+    explicit SettingsProfile(QString filePath);
+
+    std::int32_t readInt(std::string_view section, std::string_view key,
+                         std::int32_t fallback) const override;
+    bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override;
+
+    const QString& filePath() const { return filePath_; }
+
+private:
+    QString filePath_;
+};
+
+/// The main window's client area moved to (x, y) on screen: writes "xpos",
+/// then "ypos", at once, negative values included.
+void storeWindowPosition(IntegerSettings& settings, std::int32_t x, std::int32_t y);
+
+} // namespace zr70

@@ -1,0 +1,2 @@
+#include "midi/midi_output_port.h"
+// placeholder until implemented

@@ -1,0 +1,2 @@
+#include "preset/preset_commands.h"
+// placeholder until implemented

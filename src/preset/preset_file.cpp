@@ -1,0 +1,2 @@
+#include "preset/preset_file.h"
+// placeholder until implemented
