@@ -1,2 +1,165 @@
 #include "preset/preset_file.h"
-// placeholder until implemented
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <array>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zr70 {
+namespace {
+
+static_assert(PresetFile::kTrailer.size() == 32);
+static_assert(PresetFile::kFileSize == 47);
+static_assert(kPresetFileOrder.size() == PresetFile::kSelectionByteCount);
+
+/// How a list without a selection is stored (the low 8 bits of -1).
+constexpr char kNoSelectionByte = static_cast<char>(0xFF);
+
+/// An empty path names no file, and a NUL would cut the name short where the
+/// system reads it, so that a different file would be opened.
+bool isUsablePath(const QString& path) {
+    return !path.isEmpty() && !path.contains(QChar(u'\0'));
+}
+
+/// The path as the user sees it in "Failed on opening %s": a-z become A-Z and
+/// every other character stays, whatever the locale.
+QString upperCaseAscii(QString text) {
+    for (QChar& c : text) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(static_cast<char16_t>(c.unicode() - (u'a' - u'A')));
+        }
+    }
+    return text;
+}
+
+/// Opens a regular file for reading. The descriptor is opened non-blocking so
+/// that a FIFO at the path cannot stall the user interface, and the type is
+/// taken from the open descriptor, so nothing can be swapped in between the
+/// check and the read. Directories, FIFOs and devices count as failed opens.
+bool openRegularFile(const QString& path, QFile& file) {
+    if (!isUsablePath(path)) {
+        return false;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+/// An existing file is replaced only when it is a regular file the user may
+/// write. A file whose mode grants nobody write access counts as read-only
+/// even for root, who could write it anyway: the user marked it so to keep it.
+bool mayReplace(const QFileInfo& existing) {
+    constexpr auto anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return existing.isFile() && existing.isWritable() && (existing.permissions() & anyWrite);
+}
+
+/// Writes `bytes` to a temporary file beside `path` and renames it over
+/// `path` only when everything was written and synced, so a failed save
+/// leaves any previous file whole.
+bool replaceFile(const QString& path, const QByteArray& bytes) {
+    if (!isUsablePath(path)) {
+        return false;
+    }
+    const QFileInfo existing(path);
+    if (existing.exists() && !mayReplace(existing)) {
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    // commit() alone misses a short write of the buffered bytes (a full disk,
+    // a file size limit), so the flush is checked before the rename.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace
+
+PresetFile::PresetFile(ParameterLists& lists, const SendAfterLoadOption& option,
+                       ParameterSender& sender, UserMessages& messages)
+    : lists_(lists), option_(option), sender_(sender), messages_(messages) {}
+
+int PresetFile::loadPreset(const QString& path) {
+    QFile file;
+    if (!openRegularFile(path, file)) {
+        const QString text = QStringLiteral("Failed on opening ") + upperCaseAscii(path);
+        messages_.show(text.toUtf8().toStdString());
+        return 0;
+    }
+    decode(file, lists_);
+    file.close();
+    if (option_.sendAfterLoad()) {
+        sender_.sendAll();
+    }
+    return 1;
+}
+
+int PresetFile::savePreset(const QString& path) {
+    if (!replaceFile(path, encode(lists_))) {
+        messages_.show("Failed on saving file");
+        return 0;
+    }
+    return 1;
+}
+
+int PresetFile::saveDefault() {
+    return savePreset(QString::fromLatin1(kDefaultPresetName));
+}
+
+QByteArray PresetFile::encode(const ParameterLists& lists) {
+    QByteArray bytes;
+    bytes.reserve(kFileSize);
+    for (ParameterIndex index : kPresetFileOrder) {
+        const int selection = lists.selection(index);
+        bytes.append(isValidSelection(index, selection) ? static_cast<char>(selection)
+                                                        : kNoSelectionByte);
+    }
+    bytes.append(kTrailer.data(), static_cast<qsizetype>(kTrailer.size()));
+    return bytes;
+}
+
+void PresetFile::decode(QIODevice& in, ParameterLists& lists) {
+    // Only the selection bytes matter; the trailer and anything after it are
+    // never read, so files with another trailer or none load all the same.
+    std::array<char, kSelectionByteCount> bytes{};
+    qint64 count = 0;
+    while (count < kSelectionByteCount) {
+        const qint64 got = in.read(bytes.data() + count, kSelectionByteCount - count);
+        if (got <= 0) {
+            break;
+        }
+        count += got;
+    }
+    for (int offset = 0; offset < kSelectionByteCount; ++offset) {
+        const ParameterIndex index = kPresetFileOrder[static_cast<std::size_t>(offset)];
+        int selection = kNoSelection;
+        if (offset < count) {
+            const int value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(offset)]);
+            if (isValidSelection(index, value)) {
+                selection = value;
+            }
+        }
+        lists.setSelection(index, selection);
+    }
+}
+
+} // namespace zr70

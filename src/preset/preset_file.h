@@ -4,7 +4,12 @@
 #include "device/parameter_sender.h"
 #include "device/user_messages.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <string_view>
+
+class QIODevice;
 
 namespace zr70 {
 
@@ -34,6 +39,19 @@ public:
 
     /// savePreset("default.zr") in the current directory.
     int saveDefault();
+
+    static constexpr int kSelectionByteCount = 15;
+    static constexpr std::string_view kTrailer = "\n--- Korvan ZR70 Preset File ---";
+    static constexpr int kFileSize = kSelectionByteCount + static_cast<int>(kTrailer.size());
+
+    /// The 47 bytes a save writes for the lists' current selections; a list
+    /// without a selection is stored as FFh.
+    static QByteArray encode(const ParameterLists& lists);
+
+    /// Reads up to fifteen bytes from `in` into the lists, in file order. A byte
+    /// that names no entry of its list, and every list past the end of the data,
+    /// leaves that list without a selection. Sends nothing.
+    static void decode(QIODevice& in, ParameterLists& lists);
 
 private:
     ParameterLists& lists_;

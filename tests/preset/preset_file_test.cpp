@@ -1,0 +1,258 @@
+#include "preset/preset_file.h"
+#include "support/fakes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace zr70 {
+namespace {
+
+using testing::Bytes;
+
+const Bytes kTrailer = {'\n', '-', '-', '-', ' ', 'K', 'o', 'r', 'v', 'a', 'n',
+                        ' ',  'Z', 'R', '7', '0', ' ', 'P', 'r', 'e', 's', 'e',
+                        't',  ' ', 'F', 'i', 'l', 'e', ' ', '-', '-', '-'};
+const Bytes kDefaultBytes = {0, 0, 1, 0, 0, 1, 0, 0, 3, 3, 3, 3, 3, 3, 1};
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct Option : SendAfterLoadOption {
+    bool sendAfterLoad() const override { return ticked; }
+    bool ticked = false;
+};
+
+struct PresetFileTest : ::testing::Test {
+    PresetFileTest() { applyDefaultSelections(lists); }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    Bytes read(const QString& name) const {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray data = file.readAll();
+        return Bytes(data.begin(), data.end());
+    }
+    void write(const QString& name, const Bytes& bytes) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    /// Loads `bytes` into lists that start at the default selections.
+    std::array<int, kParameterCount> loaded(const Bytes& bytes) {
+        write("in.zr", bytes);
+        applyDefaultSelections(lists);
+        EXPECT_EQ(file.loadPreset(path("in.zr")), 1);
+        return lists.selections;
+    }
+
+    QTemporaryDir dir;
+    testing::FakeLists lists;
+    Option option;
+    testing::RecordingSender port;
+    testing::RecordingFeedback feedback;
+    ParameterSender sender{lists, port, feedback};
+    testing::RecordingMessages messages;
+    PresetFile file{lists, option, sender, messages};
+};
+
+TEST_F(PresetFileTest, DefaultSelectionsSaveAsTheGoldenBytes) {
+    EXPECT_EQ(file.savePreset(path("a.zr")), 1);
+    EXPECT_EQ(read("a.zr"), kDefaultBytes + kTrailer);
+    EXPECT_EQ(read("a.zr").size(), 47u);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PresetFileTest, BytesAreSelectionIndexesInFileOrder) {
+    lists.setSelection(0, 15); // Midi channel "16"
+    lists.setSelection(3, 2);  // Octave shift "Up", not its value byte 65
+    lists.setSelection(7, 3);  // "No dynamics"
+    lists.setSelection(9, kNoSelection);
+    file.savePreset(path("a.zr"));
+    const Bytes bytes = read("a.zr");
+    EXPECT_EQ(bytes[3], 0x0F);
+    EXPECT_EQ(bytes[5], 0x02);
+    EXPECT_EQ(bytes[14], 0x03);
+    EXPECT_EQ(bytes[9], 0xFF);
+}
+
+TEST_F(PresetFileTest, EverySelectionAndNoSelectionSurviveARoundTrip) {
+    // Step k gives each list selection k - 1 wrapped to its size, so every
+    // entry of every list, and no selection, is saved and loaded at least once.
+    for (int step = 0; step <= 16; ++step) {
+        for (ParameterIndex index = 0; index < kParameterCount; ++index) {
+            const int count = static_cast<int>(parameter(index).values.size());
+            lists.setSelection(index, step % (count + 1) - 1);
+        }
+        const auto saved = lists.selections;
+        ASSERT_EQ(file.savePreset(path("a.zr")), 1);
+        applyDefaultSelections(lists);
+        ASSERT_EQ(file.loadPreset(path("a.zr")), 1);
+        EXPECT_EQ(lists.selections, saved) << "step " << step;
+    }
+}
+
+TEST_F(PresetFileTest, OnlyTheFirstFifteenBytesCount) {
+    const Bytes custom = {1, 2, 0, 9, 1, 0, 1, 1, 7, 6, 5, 4, 3, 2, 0};
+    const auto expected = loaded(custom + kTrailer);
+    EXPECT_EQ(expected[0], 9);
+    EXPECT_EQ(expected[7], 0);
+    EXPECT_EQ(loaded(custom), expected);
+    EXPECT_EQ(loaded(custom + Bytes{'\n', 'x', 'y'}), expected);
+    EXPECT_EQ(loaded(custom + kTrailer + Bytes(4000, 0x55)), expected);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PresetFileTest, ShortAndEmptyFilesLeaveTheRestWithoutSelection) {
+    const auto selections = loaded({1, 3, 2, 5});
+    EXPECT_EQ(selections[5], 1);
+    EXPECT_EQ(selections[1], 3);
+    EXPECT_EQ(selections[4], 2);
+    EXPECT_EQ(selections[0], 5);
+    for (ParameterIndex index : {2, 3, 6, 14, 8, 9, 10, 11, 12, 13, 7}) {
+        EXPECT_EQ(selections[static_cast<std::size_t>(index)], kNoSelection) << index;
+    }
+    std::array<int, kParameterCount> none;
+    none.fill(kNoSelection);
+    EXPECT_EQ(loaded({}), none);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PresetFileTest, OutOfRangeByteLeavesOnlyThatListWithoutSelection) {
+    Bytes bytes = kDefaultBytes;
+    bytes[3] = 0x10;
+    bytes[7] = 0xFF;
+    const auto selections = loaded(bytes);
+    applyDefaultSelections(lists);
+    auto expected = lists.selections;
+    expected[0] = kNoSelection;
+    expected[14] = kNoSelection;
+    EXPECT_EQ(selections, expected);
+}
+
+TEST_F(PresetFileTest, UntickedLoadSendsNothingTickedSendsAllInSendAllOrder) {
+    lists.setSelection(3, 2);
+    file.savePreset(path("a.zr"));
+    const auto saved = lists.selections;
+    applyDefaultSelections(lists);
+    ASSERT_EQ(file.loadPreset(path("a.zr")), 1);
+    EXPECT_EQ(lists.selections, saved);
+    EXPECT_TRUE(port.sent.empty()) << "setting the lists must not send";
+    option.ticked = true;
+    ASSERT_EQ(file.loadPreset(path("a.zr")), 1);
+    ASSERT_EQ(port.sent.size(), 15u);
+    for (std::size_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(port.sent[i][7], kSendAllOrder[i]);
+    }
+    EXPECT_EQ(port.sent[3][8], 65);
+
+    port.sent.clear();
+    loaded({0, 0, 0, 0x10}); // Attack Filter, Bender Rng. and Bender Thin only
+    ASSERT_EQ(port.sent.size(), 3u);
+    EXPECT_EQ(port.sent[0][7], 1);
+    EXPECT_EQ(port.sent[1][7], 4);
+    EXPECT_EQ(port.sent[2][7], 5);
+}
+
+TEST_F(PresetFileTest, FailedOpenShowsUpperCasedPathAndChangesNothing) {
+    option.ticked = true;
+    lists.setSelection(0, 7);
+    const auto before = lists.selections;
+    const QString missing = path(QString::fromUtf8("r\u00f6ck-\u00df_%s.zr"));
+    EXPECT_EQ(file.loadPreset(missing), 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const std::string upperDir = QDir(dir.path()).absolutePath().toUpper().toStdString();
+    EXPECT_EQ(messages.shown[0], "Failed on opening " + upperDir + "/R\u00f6CK-\u00df_%S.ZR");
+    EXPECT_EQ(lists.selections, before);
+    EXPECT_TRUE(port.sent.empty());
+}
+
+TEST_F(PresetFileTest, DirectoriesAndFifosAreFailedOpens) {
+    option.ticked = true;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.zr"));
+    ASSERT_EQ(::mkfifo(path("pipe.zr").toUtf8().constData(), 0600), 0);
+    for (const char* name : {"folder.zr", "pipe.zr"}) {
+        EXPECT_EQ(file.loadPreset(path(name)), 0) << name;
+    }
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(port.sent.empty());
+}
+
+TEST_F(PresetFileTest, SavingOverALongerFileLeavesExactly47Bytes) {
+    write("a.zr", Bytes(500, 0x07));
+    EXPECT_EQ(file.savePreset(path("a.zr")), 1);
+    EXPECT_EQ(read("a.zr"), kDefaultBytes + kTrailer);
+}
+
+TEST_F(PresetFileTest, FailedSavesReportAndLeaveThePreviousFileWhole) {
+    const Bytes previous = Bytes(100, 0x42);
+    write("old.zr", previous);
+    write("plain", {1});
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.zr"));
+    ASSERT_EQ(::mkfifo(path("pipe.zr").toUtf8().constData(), 0600), 0);
+    for (const char* name : {"plain/a.zr", "missing/a.zr", "folder.zr", "pipe.zr"}) {
+        EXPECT_EQ(file.savePreset(path(name)), 0) << name;
+    }
+
+    // A file nobody may write is kept, even when root could write it.
+    ASSERT_TRUE(QFile::setPermissions(path("old.zr"), QFileDevice::ReadOwner));
+    EXPECT_EQ(file.savePreset(path("old.zr")), 0);
+    ASSERT_TRUE(
+        QFile::setPermissions(path("old.zr"), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+
+    // Writes beyond 20 bytes fail for root too; the save must notice.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{20, limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = file.savePreset(path("old.zr"));
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, 0);
+
+    EXPECT_EQ(messages.shown, std::vector<std::string>(6, "Failed on saving file"));
+    EXPECT_EQ(read("old.zr"), previous);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
+        << "no temporary file is left, and the FIFO is not replaced";
+    EXPECT_TRUE(QFileInfo(path("pipe.zr")).exists() && !QFileInfo(path("pipe.zr")).isFile());
+}
+
+TEST_F(PresetFileTest, SaveDefaultWritesLowerCaseNameInCurrentDirectory) {
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const int loadResult = file.loadPreset(QString::fromLatin1(kDefaultPresetName));
+    const int saveResult = file.saveDefault();
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(loadResult, 0);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Failed on opening DEFAULT.ZR"});
+    EXPECT_EQ(saveResult, 1);
+    EXPECT_EQ(files, QStringList{"default.zr"});
+    EXPECT_EQ(read("default.zr"), kDefaultBytes + kTrailer);
+}
+
+TEST_F(PresetFileTest, LongPathsAreNotCut) {
+    const QString deep = QString(120, u'd');
+    ASSERT_TRUE(QDir(dir.path()).mkpath(deep));
+    const QString name = deep + "/" + QString(120, u'p') + ".zr";
+    lists.setSelection(0, 4);
+    ASSERT_EQ(file.savePreset(path(name)), 1);
+    applyDefaultSelections(lists);
+    ASSERT_EQ(file.loadPreset(path(name)), 1);
+    EXPECT_EQ(lists.selection(0), 4);
+    EXPECT_EQ(file.loadPreset(path(name + "x")), 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_GT(messages.shown[0].size(), 260u);
+}
+
+} // namespace
+} // namespace zr70
