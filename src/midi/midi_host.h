@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace zr70 {
 
@@ -42,5 +43,9 @@ public:
 
 /// Longest error text the program shows.
 inline constexpr std::size_t kMaxErrorTextLength = 98;
+
+/// The first kMaxErrorTextLength characters of a UTF-8 text; a character is
+/// never cut in half.
+std::string cutErrorText(std::string_view text);
 
 } // namespace zr70

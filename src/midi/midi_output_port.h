@@ -34,8 +34,15 @@ public:
     bool isOpen() const { return open_; }
     int currentDevice() const { return current_; }
 
+    /// What send returns while no device is open.
+    static constexpr int kNotOpen = -1;
+
 private:
-    // filled in by the implementation
+    /// Opens device `index` and prepares the buffer; on a failed preparation
+    /// the device is closed again. Returns the host's code of the failed step.
+    int openAndPrepare(int index);
+    void closeQuietly();
+
     MidiHost& host_;
     IntegerSettings& settings_;
     UserMessages& messages_;

@@ -1,0 +1,21 @@
+#include "midi/midi_host.h"
+
+namespace zr70 {
+
+std::string cutErrorText(std::string_view text) {
+    std::size_t characters = 0;
+    std::size_t end = 0;
+    while (end < text.size()) {
+        // Continuation bytes (10xxxxxx) belong to the character before them.
+        if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80) {
+            if (characters == kMaxErrorTextLength) {
+                break;
+            }
+            ++characters;
+        }
+        ++end;
+    }
+    return std::string(text.substr(0, end));
+}
+
+} // namespace zr70

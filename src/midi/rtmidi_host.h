@@ -1,0 +1,51 @@
+#pragma once
+
+#include "midi/midi_host.h"
+
+#include <memory>
+
+namespace zr70 {
+
+/// The host's MIDI output devices through RtMidi: the output ports of every
+/// API that works on this machine, the ALSA sequencer first, then JACK, as one
+/// list taken when the host is created. Names tell the API apart ("ALSA: Midi
+/// Through Port-0", "JACK: dump:input"). Nothing is printed to the terminal,
+/// and no operation waits on a JACK server or a destination that has gone.
+class RtMidiHost : public MidiHost {
+public:
+    /// Codes this host answers with besides 0 for success.
+    enum Code : int {
+        kNoSuchDevice = 1, ///< the index names no entry of the device list
+        kDeviceGone,       ///< the device has left the host since start-up
+        kAlreadyOpen,      ///< another device is open
+        kOpenFailed,       ///< RtMidi could not open the port
+        kNotConnected,     ///< the port opened, but the connection to the device failed
+        kNotOpen,          ///< no device is open
+        kNotPrepared,      ///< the message buffer is not prepared
+        kSendFailed,       ///< RtMidi refused the message
+        kServerGone,       ///< the JACK server has stopped
+        kDestinationGone,  ///< the JACK destination or our connection to it has gone
+        kOutputStalled,    ///< JACK has stopped taking messages from our port
+        kCloseFailed,      ///< RtMidi could not close the port
+    };
+
+    RtMidiHost();
+    ~RtMidiHost() override;
+    RtMidiHost(const RtMidiHost&) = delete;
+    RtMidiHost& operator=(const RtMidiHost&) = delete;
+
+    int deviceCount() override;
+    int describeDevice(int index, std::string& name) override;
+    int openDevice(int index) override;
+    int prepareBuffer() override;
+    int releaseBuffer() override;
+    int sendLongMessage(std::span<const std::uint8_t> message) override;
+    int closeDevice() override;
+    std::string errorText(int code) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace zr70

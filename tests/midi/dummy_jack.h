@@ -1,0 +1,301 @@
+#pragma once
+
+// A private JACK server in dummy mode and jack_midi_dump receivers, started
+// and stopped by the test or benchmark that needs real MIDI output. Each
+// server gets its own name, so parallel runs never meet; every child runs in
+// its own process group and dies with the test process.
+
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zr70::testing {
+
+/// The full path of `program` on PATH, empty when it is not installed.
+inline std::string findProgram(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream directories(path != nullptr ? path : "/usr/bin:/bin");
+    std::string directory;
+    while (std::getline(directories, directory, ':')) {
+        const std::string candidate = directory + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+/// A child process in its own process group; stopped (and its group killed)
+/// at the latest when the object goes.
+class ChildProcess {
+public:
+    /// Starts `program` with `arguments`, stdin from /dev/null and stdout and
+    /// stderr into the given files ("/dev/null" to drop them).
+    ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                 const std::string& stdoutPath, const std::string& stderrPath = "/dev/null") {
+        std::vector<std::string> words{program};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Only async-signal-safe calls between fork and exec.
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent) {
+                ::_exit(127);
+            }
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || out < 0 || err < 0) {
+                ::_exit(127);
+            }
+            ::dup2(in, 0);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        if (pid_ > 0) {
+            ::setpgid(pid_, pid_); // also from here, so no signal can miss the group
+        }
+    }
+    ~ChildProcess() { stop(SIGKILL); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+
+    bool running() {
+        if (pid_ <= 0) {
+            return false;
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            ::kill(-pid_, SIGKILL); // anything it left in its group
+            pid_ = -1;
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return false;
+        }
+        return true;
+    }
+
+    /// Waits up to `limit` for the child to end by itself; its exit code, or
+    /// -1 when it was killed or is still running (then it is killed).
+    int finish(std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (running()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                stop(SIGKILL);
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return exitCode_;
+    }
+
+    /// Sends `signal` to the process group and waits for the child to end;
+    /// kills the group when it has not ended after `grace`.
+    void stop(int signal, std::chrono::milliseconds grace = std::chrono::seconds(5)) {
+        if (pid_ <= 0) {
+            return;
+        }
+        ::kill(-pid_, signal);
+        const auto deadline = std::chrono::steady_clock::now() + grace;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                ::kill(-pid_, SIGKILL);
+                pid_ = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ::kill(-pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int exitCode_ = -1;
+};
+
+/// Polls `condition` every 20 ms until it holds or `limit` has passed.
+template <typename Condition>
+bool waitFor(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+/// One message as jack_midi_dump prints it: "   0: f0 41 ... f7".
+using DumpedMessage = std::vector<std::uint8_t>;
+
+inline std::vector<DumpedMessage> readDump(const std::string& path) {
+    std::vector<DumpedMessage> messages;
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) {
+            continue;
+        }
+        std::istringstream bytes(line.substr(colon + 1));
+        DumpedMessage message;
+        unsigned int byte = 0;
+        while (bytes >> std::hex >> byte) {
+            message.push_back(static_cast<std::uint8_t>(byte));
+        }
+        if (!message.empty()) {
+            messages.push_back(std::move(message));
+        }
+    }
+    return messages;
+}
+
+/// A JACK server of our own in dummy mode (no sound hardware), selected for
+/// this process and its children through JACK_DEFAULT_SERVER.
+class DummyJack {
+public:
+    DummyJack()
+        : name_("zr70t" + std::to_string(::getpid()) + "x" + std::to_string(nextNumber())),
+          directory_(std::filesystem::temp_directory_path() / name_) {
+        std::filesystem::create_directories(directory_);
+        ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
+    }
+    ~DummyJack() {
+        receivers_.clear();
+        stopServer();
+        removeLeftovers();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+    DummyJack(const DummyJack&) = delete;
+    DummyJack& operator=(const DummyJack&) = delete;
+
+    /// Why the tools are missing, empty when jackd and jack_midi_dump are there.
+    static std::string missingTools() {
+        for (const char* tool : {"jackd", "jack_midi_dump", "jack_lsp"}) {
+            if (findProgram(tool).empty()) {
+                return std::string(tool) + " is not installed (Debian package jackd2)";
+            }
+        }
+        return {};
+    }
+
+    const std::string& name() const { return name_; }
+    std::string path(const std::string& file) const { return (directory_ / file).string(); }
+
+    /// Starts the server and waits until it answers; false when it does not.
+    bool startServer() {
+        server_ = std::make_unique<ChildProcess>(
+            findProgram("jackd"),
+            std::vector<std::string>{"--no-realtime", "--name", name_, "--port-max", "64", "-d",
+                                     "dummy", "-r", "48000", "-p", "256", "-C", "0", "-P", "0"},
+            path("jackd.log"), path("jackd.err"));
+        return server_->started() && waitFor([this] { return server_->running() && answers(); });
+    }
+
+    /// Stops the server the way a user would (SIGTERM), or kills it.
+    void stopServer(int signal = SIGTERM) {
+        if (server_) {
+            server_->stop(signal);
+            server_.reset();
+        }
+    }
+
+    /// Starts jack_midi_dump as client `client`, printing into `file`; waits
+    /// until its port "<client>:input" exists.
+    bool startReceiver(const std::string& client, const std::string& file) {
+        receivers_.push_back(std::make_unique<ChildProcess>(
+            findProgram("jack_midi_dump"), std::vector<std::string>{client}, file));
+        return receivers_.back()->started() && waitFor([&] { return hasPort(client + ":input"); });
+    }
+
+    /// Stops the receiver started as number `index` (SIGINT, as jack_midi_dump expects).
+    void stopReceiver(std::size_t index) { receivers_.at(index)->stop(SIGINT); }
+
+    /// The port names jack_lsp lists; empty when the server does not answer.
+    std::vector<std::string> ports() const {
+        std::vector<std::string> names;
+        const std::string output = path("lsp.txt");
+        ChildProcess lsp(findProgram("jack_lsp"), {}, output);
+        if (lsp.finish() != 0) {
+            return names;
+        }
+        std::ifstream file(output);
+        std::string line;
+        while (std::getline(file, line)) {
+            names.push_back(line);
+        }
+        return names;
+    }
+
+    bool hasPort(const std::string& port) const {
+        for (const std::string& name : ports()) {
+            if (name == port) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static int nextNumber() {
+        static std::atomic<int> number{0};
+        return ++number;
+    }
+
+    /// jack_lsp exits with 0 only when it reached the server.
+    bool answers() const {
+        ChildProcess lsp(findProgram("jack_lsp"), {}, "/dev/null");
+        return lsp.finish() == 0;
+    }
+
+    /// A server that was killed leaves its shared memory and semaphores in
+    /// /dev/shm; they carry the server's name.
+    void removeLeftovers() const {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
+            const std::string file = entry.path().filename().string();
+            if (file.find("_" + name_ + "_") != std::string::npos) {
+                std::filesystem::remove(entry.path(), error);
+            }
+        }
+    }
+
+    std::string name_;
+    std::filesystem::path directory_;
+    std::unique_ptr<ChildProcess> server_;
+    std::vector<std::unique_ptr<ChildProcess>> receivers_;
+};
+
+} // namespace zr70::testing

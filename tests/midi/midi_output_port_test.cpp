@@ -1,0 +1,390 @@
+#include "midi/midi_output_port.h"
+#include "midi/port_fakes.h"
+#include "support/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zr70 {
+namespace {
+
+using testing::Bytes;
+using testing::FakeDeviceList;
+using testing::FakeSettings;
+
+constexpr int kBusy = 4; // the code a held device answers an open with
+
+/// A host whose devices, failures and texts the test scripts; it logs every
+/// call in order.
+class ScriptedHost : public MidiHost {
+public:
+    int deviceCount() override {
+        ++countCalls;
+        return static_cast<int>(names.size());
+    }
+    int describeDevice(int index, std::string& name) override {
+        if (unreadable.contains(index)) {
+            return 2;
+        }
+        name = names.at(static_cast<std::size_t>(index));
+        return 0;
+    }
+    int openDevice(int index) override {
+        log.push_back("open " + std::to_string(index));
+        if (index < 0 || index >= static_cast<int>(names.size())) {
+            return 2;
+        }
+        if (busy.contains(index)) {
+            return kBusy;
+        }
+        openIndex = index;
+        return 0;
+    }
+    int prepareBuffer() override {
+        log.push_back("prepare");
+        return prepareFailsOn.contains(openIndex) ? 11 : 0;
+    }
+    int releaseBuffer() override {
+        log.push_back("release");
+        return 0;
+    }
+    int sendLongMessage(std::span<const std::uint8_t> message) override {
+        sent.emplace_back(message.begin(), message.end());
+        sentTo.push_back(openIndex);
+        return sendResult;
+    }
+    int closeDevice() override {
+        log.push_back("close");
+        openIndex = -1;
+        return closeResult;
+    }
+    std::string errorText(int code) override {
+        const auto text = texts.find(code);
+        return text != texts.end() ? text->second : "host error " + std::to_string(code);
+    }
+
+    std::vector<std::string> names{"Port A", "Port B", "Port C", "Port D"};
+    std::set<int> busy;
+    std::set<int> unreadable;
+    std::set<int> prepareFailsOn;
+    int sendResult = 0;
+    int closeResult = 0;
+    std::map<int, std::string> texts;
+
+    int countCalls = 0;
+    int openIndex = -1;
+    std::vector<std::string> log;
+    std::vector<Bytes> sent;
+    std::vector<int> sentTo;
+};
+
+using Writes = std::vector<std::pair<std::string, std::int32_t>>;
+using Log = std::vector<std::string>;
+
+const Bytes kMessage{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7};
+
+struct MidiOutputPortTest : ::testing::Test {
+    /// Starts with "mididevice" stored as `stored` (nothing stored when unset).
+    MidiOutputPort::StartResult startWith(std::optional<int> stored) {
+        if (stored) {
+            settings.values["zr70/mididevice"] = *stored;
+        }
+        return port.start(list);
+    }
+    /// Starts on `device` and forgets what start-up did.
+    void startOn(int device) {
+        ASSERT_EQ(startWith(device), MidiOutputPort::StartResult::Running);
+        ASSERT_TRUE(port.isOpen());
+        host.log.clear();
+        settings.writes.clear();
+        list.selectCalls = 0;
+    }
+
+    ScriptedHost host;
+    FakeSettings settings;
+    testing::RecordingMessages messages;
+    FakeDeviceList list;
+    MidiOutputPort port{host, settings, messages};
+};
+
+// --- start-up ---
+
+TEST_F(MidiOutputPortTest, NoDeviceEndsTheProgramBeforeAnythingElse) {
+    host.names.clear();
+    EXPECT_EQ(startWith(std::nullopt), MidiOutputPort::StartResult::EndProgram);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"No MIDI out devices found"});
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(settings.writes.empty());
+    EXPECT_TRUE(list.entries.empty());
+    port.shutDown();
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(MidiOutputPortTest, MissingOrMinusOneStoredDeviceMeansDeviceZero) {
+    for (std::optional<int> stored : {std::optional<int>{}, std::optional<int>{-1}}) {
+        ScriptedHost freshHost;
+        FakeSettings freshSettings;
+        FakeDeviceList freshList;
+        testing::RecordingMessages shown;
+        MidiOutputPort fresh(freshHost, freshSettings, shown);
+        if (stored) {
+            freshSettings.values["zr70/mididevice"] = *stored;
+        }
+        EXPECT_EQ(fresh.start(freshList), MidiOutputPort::StartResult::Running);
+        EXPECT_EQ(freshHost.log, (Log{"open 0", "prepare"}));
+        EXPECT_EQ(freshList.selected(), 0);
+        EXPECT_EQ(freshSettings.writes, (Writes{{"zr70/mididevice", 0}}));
+        EXPECT_EQ(fresh.currentDevice(), 0);
+        EXPECT_TRUE(shown.shown.empty());
+    }
+}
+
+TEST_F(MidiOutputPortTest, ListsEveryDeviceInHostOrderAndNamesUnreadableOnesByNumber) {
+    host.unreadable = {2};
+    startWith(1);
+    EXPECT_EQ(list.entries, (std::vector<std::string>{"Port A", "Port B", "MIDI Out 2", "Port D"}));
+    // The count is asked again before every entry, as the host may change it.
+    EXPECT_GE(host.countCalls, 5);
+    EXPECT_EQ(host.log, (Log{"open 1", "prepare"}));
+    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 1}}));
+}
+
+TEST_F(MidiOutputPortTest, StoredIndexBeyondTheLastDeviceIsUsedAsReadAndKept) {
+    host.texts[2] = "The device identifier specified is out of range.";
+    EXPECT_EQ(startWith(9), MidiOutputPort::StartResult::Running);
+    EXPECT_EQ(messages.shown,
+              std::vector<std::string>{"The device identifier specified is out of range."});
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(list.selected(), -1);
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 9}}));
+    EXPECT_NE(port.send(kMessage), 0);
+    EXPECT_TRUE(host.sent.empty());
+
+    // Picking an entry later opens it without closing anything first.
+    host.log.clear();
+    port.changeDevice(2);
+    EXPECT_EQ(host.log, (Log{"open 2", "prepare"}));
+    EXPECT_EQ(settings.values["zr70/mididevice"], 2);
+    EXPECT_EQ(port.send(kMessage), 0);
+    EXPECT_EQ(host.sentTo, std::vector<int>{2});
+}
+
+TEST_F(MidiOutputPortTest, NegativeStoredIndexIsUsedAsRead) {
+    EXPECT_EQ(startWith(-3), MidiOutputPort::StartResult::Running);
+    EXPECT_EQ(host.log, Log{"open -3"});
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", -3}}));
+}
+
+TEST_F(MidiOutputPortTest, BusyStoredDeviceShowsTheHostTextOnceAndStartUpGoesOn) {
+    host.busy = {1};
+    host.texts[kBusy] = "The specified device is already in use.";
+    EXPECT_EQ(startWith(1), MidiOutputPort::StartResult::Running);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"The specified device is already in use."});
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 1}}));
+    port.shutDown();
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(host.log, Log{"open 1"});
+}
+
+TEST_F(MidiOutputPortTest, FailedPreparationAtStartUpEndsTheProgramWithoutStoring) {
+    host.prepareFailsOn = {0};
+    host.texts[11] = "The buffer could not be prepared.";
+    EXPECT_EQ(startWith(std::nullopt), MidiOutputPort::StartResult::EndProgram);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"The buffer could not be prepared."});
+    EXPECT_TRUE(settings.writes.empty());
+    EXPECT_EQ(list.selectCalls, 0);
+    // The device is not left open behind the ending program, and a shutdown
+    // that runs anyway shows nothing.
+    EXPECT_EQ(host.log, (Log{"open 0", "prepare", "close"}));
+    EXPECT_FALSE(port.isOpen());
+    port.shutDown();
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(MidiOutputPortTest, HostErrorTextIsCutToNinetyEightCharacters) {
+    host.busy = {0};
+    host.texts[kBusy] = std::string(120, 'x');
+    startWith(0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], std::string(98, 'x'));
+}
+
+TEST(CutErrorText, KeepsShortTextsAndNeverSplitsACharacter) {
+    EXPECT_EQ(cutErrorText("Port busy"), "Port busy");
+    EXPECT_EQ(cutErrorText(std::string(98, 'a')), std::string(98, 'a'));
+    // 97 ASCII characters, then a two-byte character and more: 98 characters
+    // are kept, the second byte of "ü" with them.
+    const std::string text = std::string(97, 'a') + "\xC3\xBC" + "zzz";
+    EXPECT_EQ(cutErrorText(text), std::string(97, 'a') + "\xC3\xBC");
+}
+
+// --- device change ---
+
+TEST_F(MidiOutputPortTest, ChangeClosesTheOldDeviceOpensTheNewOneAndStoresIt) {
+    startOn(0);
+    port.changeDevice(2);
+    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare"}));
+    EXPECT_EQ(port.currentDevice(), 2);
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(list.selectCalls, 0); // the user's own selection stands
+    EXPECT_EQ(port.send(kMessage), 0);
+    EXPECT_EQ(host.sentTo, std::vector<int>{2});
+}
+
+TEST_F(MidiOutputPortTest, BusyDeviceFallsBackToThePreviousOneAndKeepsTheProfile) {
+    startOn(1);
+    host.busy = {3};
+    list.selection = 3; // the user's pick
+    port.changeDevice(3);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
+    EXPECT_EQ(host.log, (Log{"release", "close", "open 3", "open 1", "prepare"}));
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.currentDevice(), 1);
+    EXPECT_EQ(list.selected(), 1);
+    EXPECT_TRUE(settings.writes.empty());
+    EXPECT_EQ(port.send(kMessage), 0);
+    EXPECT_EQ(host.sentTo, std::vector<int>{1});
+}
+
+TEST_F(MidiOutputPortTest, FailedReOpenLeavesThePortClosedAndShutdownSilent) {
+    startOn(1);
+    host.busy = {1, 3};
+    list.selection = 3;
+    port.changeDevice(3);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.currentDevice(), 1);
+    EXPECT_TRUE(settings.writes.empty());
+    EXPECT_NE(port.send(kMessage), 0);
+    EXPECT_TRUE(host.sent.empty());
+
+    host.log.clear();
+    port.shutDown();
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(messages.shown.size(), 1u);
+
+    // A later pick that opens works again, without a close first.
+    host.busy.clear();
+    port.changeDevice(2);
+    EXPECT_EQ(host.log, (Log{"open 2", "prepare"}));
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
+}
+
+TEST_F(MidiOutputPortTest, BusyPickAfterAFailedStartLeavesTheUsersSelection) {
+    // The previous index names no entry, so there is nothing to select again.
+    ASSERT_EQ(startWith(7), MidiOutputPort::StartResult::Running);
+    host.busy = {2};
+    list.selection = 2;
+    port.changeDevice(2);
+    EXPECT_EQ(messages.shown.back(), "Selected device is busy");
+    EXPECT_EQ(list.selected(), 2);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.currentDevice(), 7);
+    EXPECT_EQ(settings.values["zr70/mididevice"], 7);
+}
+
+TEST_F(MidiOutputPortTest, FailedPreparationOnAChangeCountsAsABusyDevice) {
+    startOn(0);
+    host.prepareFailsOn = {2};
+    port.changeDevice(2);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
+    EXPECT_EQ(host.log,
+              (Log{"release", "close", "open 2", "prepare", "close", "open 0", "prepare"}));
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.currentDevice(), 0);
+    EXPECT_TRUE(settings.writes.empty());
+}
+
+TEST_F(MidiOutputPortTest, ChangeToTheOpenDeviceReopensItAndStoresItAgain) {
+    startOn(2);
+    port.changeDevice(2);
+    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare"}));
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MidiOutputPortTest, ArrowKeyWalkOpensEveryDevicePassedOver) {
+    startOn(0);
+    for (int position : {1, 2, 3}) {
+        port.changeDevice(position);
+    }
+    EXPECT_EQ(host.log, (Log{"release", "close", "open 1", "prepare", "release", "close", "open 2",
+                             "prepare", "release", "close", "open 3", "prepare"}));
+    EXPECT_EQ(settings.writes,
+              (Writes{{"zr70/mididevice", 1}, {"zr70/mididevice", 2}, {"zr70/mididevice", 3}}));
+    EXPECT_EQ(port.currentDevice(), 3);
+}
+
+TEST_F(MidiOutputPortTest, ListWithoutSelectionIsNoDeviceChange) {
+    startOn(1);
+    port.changeDevice(-1);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// --- send and shutdown ---
+
+TEST_F(MidiOutputPortTest, SendPassesTheHostResultOnUnchanged) {
+    startOn(0);
+    host.sendResult = 67;
+    EXPECT_EQ(port.send(kMessage), 67);
+    EXPECT_EQ(host.sent, std::vector<Bytes>{kMessage});
+    EXPECT_TRUE(port.isOpen()); // a refused message changes nothing
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MidiOutputPortTest, SendBeforeStartAndAfterShutdownFailsWithoutTheHost) {
+    EXPECT_NE(port.send(kMessage), 0);
+    startOn(0);
+    port.shutDown();
+    EXPECT_NE(port.send(kMessage), 0);
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(MidiOutputPortTest, SendAllHandsOverFifteenDistinctMessagesOnTheOpenDevice) {
+    startOn(3);
+    testing::FakeLists lists;
+    applyDefaultSelections(lists);
+    testing::RecordingFeedback feedback;
+    ParameterSender sender(lists, port, feedback);
+    sender.sendAll();
+    ASSERT_EQ(host.sent.size(), 15u);
+    EXPECT_EQ(host.sentTo, std::vector<int>(15, 3));
+    for (std::size_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(host.sent[i][7], kSendAllOrder[i]) << i;
+    }
+    EXPECT_EQ(feedback.captionChanges, 0);
+}
+
+TEST_F(MidiOutputPortTest, ShutdownReleasesClosesAndReportsAFailedClose) {
+    startOn(0);
+    host.closeResult = 7;
+    port.shutDown();
+    EXPECT_EQ(host.log, (Log{"release", "close"}));
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Unable to close MIDI OUT"});
+    EXPECT_FALSE(port.isOpen());
+    port.shutDown();
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(MidiOutputPortTest, ShutdownAfterAGoodCloseShowsNothing) {
+    startOn(0);
+    port.shutDown();
+    EXPECT_EQ(host.log, (Log{"release", "close"}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+} // namespace
+} // namespace zr70
