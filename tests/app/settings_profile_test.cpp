@@ -1,0 +1,183 @@
+#include "app/settings_profile.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zr70 {
+namespace {
+
+struct SettingsProfileTest : ::testing::Test {
+    QString path(const QString& name = QStringLiteral("zr70.INI")) const {
+        return directory.filePath(name);
+    }
+    void writeFile(const QByteArray& text) const {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray fileText() const {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir directory;
+};
+
+TEST_F(SettingsProfileTest, MissingFileReadsTheCallersDefaultsAndCreatesNothing) {
+    const SettingsProfile profile(path());
+    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), 20);
+    EXPECT_EQ(profile.readInt(kSettingsSection, "ypos", 40), 40);
+    EXPECT_EQ(profile.readInt(kSettingsSection, "mididevice", -1), -1);
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(SettingsProfileTest, EveryWriteReachesTheFileAtOnceAsDecimalText) {
+    SettingsProfile profile(path());
+    EXPECT_TRUE(profile.writeInt(kSettingsSection, "mididevice", 0));
+    EXPECT_EQ(fileText(), QByteArray("[zr70]\nmididevice=0\n"));
+
+    storeWindowPosition(profile, -10, 300);
+    EXPECT_EQ(fileText(), QByteArray("[zr70]\nmididevice=0\nxpos=-10\nypos=300\n"));
+
+    // Another profile on the same file, as at the next start, reads it back.
+    const SettingsProfile next(path());
+    EXPECT_EQ(next.readInt(kSettingsSection, "xpos", 20), -10);
+    EXPECT_EQ(next.readInt(kSettingsSection, "ypos", 40), 300);
+    EXPECT_EQ(next.readInt(kSettingsSection, "mididevice", -1), 0);
+}
+
+TEST_F(SettingsProfileTest, ThirtyTwoBitLimitsReadBackExactly) {
+    SettingsProfile profile(path());
+    profile.writeInt(kSettingsSection, "xpos", INT32_MIN);
+    profile.writeInt(kSettingsSection, "ypos", INT32_MAX);
+    EXPECT_TRUE(fileText().contains("xpos=-2147483648\n"));
+    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), INT32_MIN);
+    EXPECT_EQ(profile.readInt(kSettingsSection, "ypos", 40), INT32_MAX);
+}
+
+TEST_F(SettingsProfileTest, ValueThatIsNoWholeThirtyTwoBitNumberReadsAsTheDefault) {
+    writeFile("[zr70]\n"
+              "a=12abc\n"
+              "b=\n"
+              "c=1.5\n"
+              "d=0x10\n"
+              "e=2147483648\n"
+              "f=-2147483649\n"
+              "g=1,2\n"
+              "h=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n"
+              "i=eleven\n"
+              "j= 42 \n"
+              "k=-7\n");
+    const SettingsProfile profile(path());
+    for (const char* key : {"a", "b", "c", "d", "e", "f", "g", "h", "i"}) {
+        EXPECT_EQ(profile.readInt(kSettingsSection, key, 99), 99) << key;
+    }
+    EXPECT_EQ(profile.readInt(kSettingsSection, "j", 99), 42);
+    EXPECT_EQ(profile.readInt(kSettingsSection, "k", 99), -7);
+}
+
+TEST_F(SettingsProfileTest, OtherSectionOrMissingKeyReadsAsTheDefault) {
+    writeFile("[other]\nxpos=5\n[zr70]\nypos=6\n");
+    const SettingsProfile profile(path());
+    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), 20);
+    EXPECT_EQ(profile.readInt(kSettingsSection, "ypos", 40), 6);
+    EXPECT_EQ(profile.readInt(kSettingsSection, "mididevice", -1), -1);
+}
+
+TEST_F(SettingsProfileTest, WritingKeepsWhatElseTheFileHolds) {
+    writeFile("[other]\nkept=1\n[zr70]\nypos=6\n");
+    SettingsProfile profile(path());
+    profile.writeInt(kSettingsSection, "xpos", 5);
+    EXPECT_EQ(fileText(), QByteArray("[other]\nkept=1\n\n[zr70]\nxpos=5\nypos=6\n"));
+}
+
+TEST_F(SettingsProfileTest, TwoRunningCopiesShareTheFileAndTheLastWriteOfAKeyWins) {
+    SettingsProfile first(path());
+    first.writeInt(kSettingsSection, "mididevice", 2);
+    first.writeInt(kSettingsSection, "xpos", 1);
+
+    // The other copy is another process, which moves its window.
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        SettingsProfile second(path());
+        storeWindowPosition(second, 100, 200);
+        ::_exit(second.readInt(kSettingsSection, "mididevice", -1) == 2 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other copy missed a key";
+
+    EXPECT_EQ(first.readInt(kSettingsSection, "xpos", 20), 100);
+    first.writeInt(kSettingsSection, "mididevice", 3);
+    EXPECT_EQ(fileText(), QByteArray("[zr70]\nmididevice=3\nxpos=100\nypos=200\n"));
+}
+
+TEST_F(SettingsProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
+    // A directory cannot be created under a plain file, not even by root.
+    writeFile("[zr70]\nxpos=1\n");
+    SettingsProfile profile(path() + QStringLiteral("/below/zr70.INI"));
+    EXPECT_FALSE(profile.writeInt(kSettingsSection, "xpos", 5));
+    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), 20);
+    EXPECT_EQ(fileText(), QByteArray("[zr70]\nxpos=1\n"));
+}
+
+TEST_F(SettingsProfileTest, ProgramProfileIsNamedAfterTheExecutableInTheConfigDirectory) {
+    std::unique_ptr<QCoreApplication> application;
+    if (QCoreApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char name[] = "app_tests";
+        static char* argv[] = {name, nullptr};
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    const QString config = directory.filePath(QStringLiteral("config"));
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+
+    SettingsProfile profile;
+    EXPECT_EQ(profile.filePath(), config + QStringLiteral("/app_tests.INI"));
+    // The configuration directory need not exist yet.
+    EXPECT_TRUE(profile.writeInt(kSettingsSection, "mididevice", 3));
+    EXPECT_TRUE(QFile::exists(config + QStringLiteral("/app_tests.INI")));
+
+    if (previous.isNull()) {
+        qunsetenv("XDG_CONFIG_HOME");
+    } else {
+        qputenv("XDG_CONFIG_HOME", previous);
+    }
+}
+
+/// Records the order of writes, which a file does not show.
+class RecordingSettings : public IntegerSettings {
+public:
+    std::int32_t readInt(std::string_view, std::string_view, std::int32_t fallback) const override {
+        return fallback;
+    }
+    bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override {
+        writes.push_back(std::string(section) + "/" + std::string(key) + "=" +
+                         std::to_string(value));
+        return true;
+    }
+    std::vector<std::string> writes;
+};
+
+TEST(StoreWindowPosition, WritesXThenYOnEveryMoveNegativesIncluded) {
+    RecordingSettings settings;
+    storeWindowPosition(settings, -5, 12);
+    storeWindowPosition(settings, -6, -32000);
+    EXPECT_EQ(settings.writes, (std::vector<std::string>{"zr70/xpos=-5", "zr70/ypos=12",
+                                                         "zr70/xpos=-6", "zr70/ypos=-32000"}));
+}
+
+} // namespace
+} // namespace zr70

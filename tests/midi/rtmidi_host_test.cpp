@@ -1,0 +1,244 @@
+// The RtMidi host against real outputs: a JACK server of the test's own in
+// dummy mode and jack_midi_dump as the receiver. Nothing is faked here.
+
+#include "midi/dummy_jack.h"
+#include "midi/midi_output_port.h"
+#include "midi/port_fakes.h"
+#include "midi/rtmidi_host.h"
+#include "support/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace zr70 {
+namespace {
+
+using testing::Bytes;
+using testing::DummyJack;
+using testing::waitFor;
+
+const Bytes kMessage{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7};
+
+/// Runs `body`; when it has not returned after `limit`, the process ends with
+/// a message instead of hanging (the children die with it).
+template <typename Body> void mustNotHang(const char* what, Body body) {
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!done.load()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                std::fprintf(stderr, "hung: %s\n", what);
+                std::_Exit(1);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    body();
+    done = true;
+    watchdog.join();
+}
+
+int deviceNamed(MidiHost& host, const std::string& wanted) {
+    for (int index = 0; index < host.deviceCount(); ++index) {
+        std::string name;
+        if (host.describeDevice(index, name) == 0 && name == wanted) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+/// The fifteen messages of a send-all with the default selections.
+std::vector<Bytes> expectedSendAll() {
+    testing::FakeLists lists;
+    applyDefaultSelections(lists);
+    testing::RecordingSender recorder;
+    testing::RecordingFeedback feedback;
+    ParameterSender(lists, recorder, feedback).sendAll();
+    return recorder.sent;
+}
+
+TEST(RtMidiHostWithoutServer, OffersNoJackDeviceAndPrintsNothing) {
+    // A server name nobody runs; the ALSA sequencer may or may not be there.
+    ::setenv("JACK_DEFAULT_SERVER", ("zr70none" + std::to_string(::getpid())).c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    std::fflush(stderr);
+    char path[] = "/tmp/zr70stderrXXXXXX";
+    const int captured = ::mkstemp(path);
+    ASSERT_GE(captured, 0);
+    const int saved = ::dup(2);
+    ::dup2(captured, 2);
+
+    std::vector<std::string> names;
+    int count = 0;
+    {
+        RtMidiHost host;
+        count = host.deviceCount();
+        for (int index = 0; index < count; ++index) {
+            std::string name;
+            host.describeDevice(index, name);
+            names.push_back(name);
+        }
+        // Indexes the list does not have never reach RtMidi.
+        for (int index : {-1, count, count + 1, 1000}) {
+            const int code = host.openDevice(index);
+            EXPECT_EQ(code, RtMidiHost::kNoSuchDevice) << index;
+            EXPECT_FALSE(host.errorText(code).empty());
+            EXPECT_LE(host.errorText(code).size(), kMaxErrorTextLength);
+        }
+        EXPECT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kNotOpen);
+        EXPECT_NE(host.closeDevice(), 0);
+    }
+
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::FILE* file = std::fopen(path, "r");
+    std::string printed;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+        printed += static_cast<char>(c);
+    }
+    std::fclose(file);
+    ::close(captured);
+    ::unlink(path);
+
+    EXPECT_EQ(printed, "");
+    for (const std::string& name : names) {
+        EXPECT_TRUE(name.starts_with("ALSA: ")) << name;
+    }
+}
+
+class RtMidiHostOnJack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string missing = DummyJack::missingTools();
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
+        }
+        jack = std::make_unique<DummyJack>();
+        ASSERT_TRUE(jack->startServer()) << "the dummy JACK server did not come up";
+    }
+    void TearDown() override { jack.reset(); }
+
+    /// The receiver's messages once `count` have arrived (or after 10 s).
+    std::vector<Bytes> received(const std::string& dump, std::size_t count) {
+        waitFor([&] { return testing::readDump(dump).size() >= count; });
+        return testing::readDump(dump);
+    }
+
+    std::unique_ptr<DummyJack> jack;
+};
+
+TEST_F(RtMidiHostOnJack, SendAllArrivesIntactAndSendsFailOnceReceiverAndServerHaveGone) {
+    const std::string dump = jack->path("dump.txt");
+    ASSERT_TRUE(jack->startReceiver("dump", dump));
+
+    RtMidiHost host;
+    const int receiver = deviceNamed(host, "JACK: dump:input");
+    ASSERT_GE(receiver, 0) << "the receiver's port is not in the device list";
+
+    testing::FakeSettings settings;
+    settings.values["zr70/mididevice"] = receiver;
+    testing::RecordingMessages messages;
+    testing::FakeDeviceList list;
+    MidiOutputPort port(host, settings, messages);
+    ASSERT_EQ(port.start(list), MidiOutputPort::StartResult::Running);
+    ASSERT_TRUE(port.isOpen()) << (messages.shown.empty() ? "" : messages.shown[0]);
+    EXPECT_EQ(list.selected(), receiver);
+    EXPECT_EQ(list.entries[static_cast<std::size_t>(receiver)], "JACK: dump:input");
+
+    testing::FakeLists lists;
+    applyDefaultSelections(lists);
+    testing::RecordingFeedback feedback;
+    ParameterSender sender(lists, port, feedback);
+    sender.sendAll();
+    EXPECT_EQ(feedback.captionChanges, 0) << "a send of the send-all failed";
+    EXPECT_EQ(received(dump, 15), expectedSendAll());
+
+    // The receiver goes: the destination port is gone, and sends say so.
+    jack->stopReceiver(0);
+    EXPECT_TRUE(waitFor([&] { return port.send(kMessage) != 0; }));
+    EXPECT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kDestinationGone);
+    sender.sendAll();
+    EXPECT_EQ(feedback.caption, "fail!");
+
+    // Then the server goes: sends keep failing at once, far more of them than
+    // RtMidi's buffer could hold.
+    jack->stopServer();
+    mustNotHang("sending after the JACK server stopped", [&] {
+        int failed = 0;
+        for (int i = 0; i < 5000; ++i) {
+            failed += port.send(kMessage) != 0 ? 1 : 0;
+        }
+        EXPECT_EQ(failed, 5000);
+        port.shutDown();
+    });
+    EXPECT_TRUE(messages.shown.empty()) << messages.shown[0];
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(RtMidiHostOnJack, KilledServerFailsSendsInsteadOfFillingTheBuffer) {
+    const std::string dump = jack->path("dump.txt");
+    ASSERT_TRUE(jack->startReceiver("dump", dump));
+    RtMidiHost host;
+    ASSERT_EQ(host.openDevice(deviceNamed(host, "JACK: dump:input")), 0);
+    ASSERT_EQ(host.prepareBuffer(), 0);
+    ASSERT_EQ(host.sendLongMessage(kMessage), 0);
+    EXPECT_EQ(received(dump, 1), std::vector<Bytes>{kMessage});
+
+    // No goodbye from the server this time, and the receiver stays up.
+    jack->stopServer(SIGKILL);
+    mustNotHang("sending after the JACK server was killed", [&] {
+        EXPECT_TRUE(waitFor([&] { return host.sendLongMessage(kMessage) != 0; }));
+        int failed = 0;
+        for (int i = 0; i < 5000; ++i) {
+            failed += host.sendLongMessage(kMessage) != 0 ? 1 : 0;
+        }
+        EXPECT_EQ(failed, 5000);
+        EXPECT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kServerGone);
+        EXPECT_FALSE(host.errorText(RtMidiHost::kServerGone).empty());
+        host.releaseBuffer();
+        EXPECT_EQ(host.closeDevice(), 0);
+        EXPECT_EQ(host.openDevice(0), RtMidiHost::kServerGone);
+    });
+}
+
+TEST_F(RtMidiHostOnJack, DeviceIsFoundAgainByNameWhenThePortsHaveChanged) {
+    const std::string first = jack->path("first.txt");
+    const std::string second = jack->path("second.txt");
+    ASSERT_TRUE(jack->startReceiver("first", first));
+    ASSERT_TRUE(jack->startReceiver("second", second));
+    RtMidiHost host;
+    const int firstDevice = deviceNamed(host, "JACK: first:input");
+    const int secondDevice = deviceNamed(host, "JACK: second:input");
+    ASSERT_GE(firstDevice, 0);
+    ASSERT_GE(secondDevice, 0);
+
+    // The list stays as it was at start-up while the host's ports change.
+    jack->stopReceiver(0);
+    ASSERT_TRUE(waitFor([&] { return !jack->hasPort("first:input"); }));
+    EXPECT_EQ(host.deviceCount(), 2);
+    EXPECT_EQ(host.openDevice(firstDevice), RtMidiHost::kDeviceGone);
+    EXPECT_NE(host.errorText(RtMidiHost::kDeviceGone).find("first:input"), std::string::npos);
+
+    ASSERT_EQ(host.openDevice(secondDevice), 0) << host.errorText(host.openDevice(secondDevice));
+    EXPECT_EQ(host.openDevice(secondDevice), RtMidiHost::kAlreadyOpen);
+    ASSERT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kNotPrepared);
+    ASSERT_EQ(host.prepareBuffer(), 0);
+    ASSERT_EQ(host.sendLongMessage(kMessage), 0);
+    EXPECT_EQ(received(second, 1), std::vector<Bytes>{kMessage});
+    host.releaseBuffer();
+    EXPECT_EQ(host.closeDevice(), 0);
+
+    // Closed and opened again, the same device works again.
+    ASSERT_EQ(host.openDevice(secondDevice), 0);
+    ASSERT_EQ(host.prepareBuffer(), 0);
+    ASSERT_EQ(host.sendLongMessage(kMessage), 0);
+    EXPECT_EQ(received(second, 2).size(), 2u);
+}
+
+} // namespace
+} // namespace zr70
