@@ -1,0 +1,119 @@
+#pragma once
+
+// A MIDI host, a settings store and file dialogs that tests script.
+
+#include "midi/integer_settings.h"
+#include "midi/midi_host.h"
+#include "preset/file_chooser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zr70::testing {
+
+/// Lists `devices`; opening a device in `busy` fails with code 4. Records every
+/// call in `calls` ("open 1", "prepare", "send", "release", "close") and every
+/// message in `sent`.
+class FakeMidiHost : public MidiHost {
+public:
+    static constexpr int kBusyCode = 4;
+
+    int deviceCount() override { return static_cast<int>(devices.size()); }
+    int describeDevice(int index, std::string& name) override {
+        name = devices.at(static_cast<std::size_t>(index));
+        return 0;
+    }
+    int openDevice(int index) override {
+        calls.push_back("open " + std::to_string(index));
+        if (index < 0 || index >= deviceCount() || busy.contains(index)) {
+            return kBusyCode;
+        }
+        openIndex = index;
+        return 0;
+    }
+    int prepareBuffer() override {
+        calls.emplace_back("prepare");
+        return prepareResult;
+    }
+    int releaseBuffer() override {
+        calls.emplace_back("release");
+        return 0;
+    }
+    int sendLongMessage(std::span<const std::uint8_t> message) override {
+        calls.emplace_back("send");
+        sent.emplace_back(message.begin(), message.end());
+        if (onSend) {
+            onSend();
+        }
+        if (sendResults.empty()) {
+            return 0;
+        }
+        const int result = sendResults.front();
+        sendResults.erase(sendResults.begin());
+        return result;
+    }
+    int closeDevice() override {
+        calls.emplace_back("close");
+        ++closeCount;
+        openIndex = -1;
+        return closeResult;
+    }
+    std::string errorText(int code) override { return "host error " + std::to_string(code); }
+
+    std::size_t count(const std::string& call) const {
+        return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
+    }
+
+    std::vector<std::string> devices;
+    std::set<int> busy;
+    int prepareResult = 0;
+    int closeResult = 0;
+    std::vector<int> sendResults;
+    std::function<void()> onSend;
+
+    int openIndex = -1;
+    int closeCount = 0;
+    std::vector<std::string> calls;
+    std::vector<std::vector<std::uint8_t>> sent;
+};
+
+/// Settings kept in memory; `writes` lists "key=value" in the order written.
+class MemorySettings : public IntegerSettings {
+public:
+    std::int32_t readInt(std::string_view section, std::string_view key,
+                         std::int32_t fallback) const override {
+        const auto found = values.find(std::string(section) + "/" + std::string(key));
+        return found == values.end() ? fallback : found->second;
+    }
+    bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override {
+        values[std::string(section) + "/" + std::string(key)] = value;
+        writes.push_back(std::string(key) + "=" + std::to_string(value));
+        return true;
+    }
+    std::map<std::string, std::int32_t> values;
+    std::vector<std::string> writes;
+};
+
+/// Answers each dialog with the scripted path, or as cancelled.
+class ScriptedChooser : public FileChooser {
+public:
+    std::optional<QString> chooseFileToLoad() override {
+        ++loadDialogs;
+        return loadAnswer;
+    }
+    std::optional<QString> chooseFileToSave() override {
+        ++saveDialogs;
+        return saveAnswer;
+    }
+    std::optional<QString> loadAnswer;
+    std::optional<QString> saveAnswer;
+    int loadDialogs = 0;
+    int saveDialogs = 0;
+};
+
+} // namespace zr70::testing
