@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev librtmidi-dev
+    qt6-base-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     jackd2 xvfb xdotool xclip x11-utils imagemagick fonts-dejavu-core time

@@ -1,0 +1,97 @@
+# A private JACK server in dummy mode (no sound hardware) and a jack_midi_dump
+# receiver, for end-to-end runs and demos. Source this file, then:
+#
+#   jack_dummy_start [NAME]     start a server; exports JACK_DEFAULT_SERVER and
+#                               JACK_NO_START_SERVER so that every JACK client
+#                               started from this shell uses it
+#   jack_dump_start DUMPFILE [CLIENT]
+#                               start jack_midi_dump (client "dump" unless
+#                               given), printing one line per message into
+#                               DUMPFILE; waits for its port CLIENT:input
+#   jack_dump_stop              stop the receiver (SIGINT)
+#   jack_dummy_stop             stop the receiver and the server, remove what
+#                               the server left in /dev/shm
+#
+# Every function returns nonzero on failure and prints why on stderr. Each
+# server gets its own name, so parallel runs never meet. Callers should
+# `trap jack_dummy_stop EXIT` so nothing is left behind.
+
+JACK_DUMMY_PID=${JACK_DUMMY_PID:-}
+JACK_DUMP_PID=${JACK_DUMP_PID:-}
+
+# _jack_wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
+_jack_wait_for() {
+    local tries=$(($1 * 20))
+    shift
+    while ((tries-- > 0)); do
+        "$@" && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+_jack_has_port() {
+    jack_lsp 2>/dev/null | grep -qxF "$1"
+}
+
+# _jack_end PID SIGNAL: signals PID, waits up to 5 s for it to end, then
+# kills it.
+_jack_end() {
+    local pid=$1 signal=$2 tries=100
+    [[ -n "$pid" ]] || return 0
+    kill "-$signal" "$pid" 2>/dev/null || return 0
+    while ((tries-- > 0)) && kill -0 "$pid" 2>/dev/null; do
+        sleep 0.05
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+jack_dummy_start() {
+    local name=${1:-zr70d$$r$RANDOM}
+    if ! command -v jackd >/dev/null || ! command -v jack_lsp >/dev/null; then
+        echo "jack_dummy_start: jackd is not installed (Debian package jackd2)" >&2
+        return 1
+    fi
+    export JACK_DEFAULT_SERVER=$name JACK_NO_START_SERVER=1
+    JACK_DUMMY_LOG=${JACK_DUMMY_LOG:-/tmp/jackd-$name.log}
+    # Before -d, -r means no realtime and -p the port limit; after -d dummy
+    # they are the sample rate and the period.
+    jackd --no-realtime --name "$name" --port-max 64 \
+        -d dummy -r 48000 -p 256 -C 0 -P 0 </dev/null >"$JACK_DUMMY_LOG" 2>&1 &
+    JACK_DUMMY_PID=$!
+    if ! _jack_wait_for 10 jack_lsp >/dev/null 2>&1; then
+        echo "jack_dummy_start: server $name did not come up (see $JACK_DUMMY_LOG)" >&2
+        jack_dummy_stop
+        return 1
+    fi
+}
+
+jack_dump_start() {
+    local file=${1:?jack_dump_start: DUMPFILE missing} client=${2:-dump}
+    if [[ -z "$JACK_DUMMY_PID" ]]; then
+        echo "jack_dump_start: no server; call jack_dummy_start first" >&2
+        return 1
+    fi
+    jack_midi_dump "$client" </dev/null >"$file" 2>/dev/null &
+    JACK_DUMP_PID=$!
+    if ! _jack_wait_for 10 _jack_has_port "$client:input"; then
+        echo "jack_dump_start: $client:input did not appear" >&2
+        jack_dump_stop
+        return 1
+    fi
+}
+
+jack_dump_stop() {
+    _jack_end "$JACK_DUMP_PID" INT
+    JACK_DUMP_PID=
+}
+
+jack_dummy_stop() {
+    jack_dump_stop
+    _jack_end "$JACK_DUMMY_PID" TERM
+    JACK_DUMMY_PID=
+    if [[ -n "${JACK_DEFAULT_SERVER:-}" ]]; then
+        rm -f /dev/shm/*_"${JACK_DEFAULT_SERVER}"_* 2>/dev/null || true
+    fi
+}
