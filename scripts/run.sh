@@ -1,13 +1,48 @@
 #!/usr/bin/env bash
 # Builds the panel and launches it.
+#
+# On a machine without any MIDI output (no ALSA sequencer, no JACK server), the
+# panel would only say "No MIDI out devices found". So that you can still see
+# it work, this starts a private JACK server in dummy mode with a monitor
+# client, launches the panel against it and prints every System Exclusive
+# message the monitor receives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build
-if [[ ! -x build/src/app/zr70 ]]; then
-    echo "The parameter table and messages are built; the panel itself is not there yet."
-    exit 0
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target zr70
+panel=$PWD/build/src/app/zr70
+
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+    echo "No display: run this from a desktop session (or under xvfb-run)." >&2
+    exit 1
 fi
-exec build/src/app/zr70
+
+has_midi_output() {
+    [[ -r /dev/snd/seq ]] && return 0
+    JACK_NO_START_SERVER=1 timeout 5 jack_lsp >/dev/null 2>&1
+}
+
+if has_midi_output; then
+    exec "$panel"
+fi
+
+source scripts/jack-dummy.sh
+monitor_log=$(mktemp /tmp/zr70-monitor.XXXXXX)
+tail_pid=
+finish() {
+    [[ -n "$tail_pid" ]] && kill "$tail_pid" 2>/dev/null
+    jack_dummy_stop
+    rm -f "$monitor_log"
+}
+trap finish EXIT
+
+echo "No MIDI output on this machine: starting a private JACK server with a monitor."
+jack_dummy_start
+jack_dump_start "$monitor_log" monitor
+echo "The panel sends to monitor:input. Every message it receives is shown here:"
+tail -n +1 -f "$monitor_log" | grep --line-buffered -iE ': f0 ' &
+tail_pid=$!
+"$panel" || true
+sleep 0.2
