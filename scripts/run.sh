@@ -42,7 +42,7 @@ echo "No MIDI output on this machine: starting a private JACK server with a moni
 jack_dummy_start
 jack_dump_start "$monitor_log" monitor
 echo "The panel sends to monitor:input. Every message it receives is shown here:"
-tail -n +1 -f "$monitor_log" | grep --line-buffered -iE ': f0 ' &
+tail -n +1 -f --pid=$$ "$monitor_log" | grep --line-buffered -iE ': f0 ' &
 tail_pid=$!
 "$panel" || true
 sleep 0.2
