@@ -1,0 +1,36 @@
+#pragma once
+
+#include "preset/file_chooser.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace zr70 {
+
+/// The desktop's open-file and save-file dialogs for preset files: file name
+/// "*.ZR" to start with, one file type described as "*.ZR" that lists names
+/// ending in .ZR and .zr, modal over the owner, no question before a file is
+/// replaced. They leave the process's current directory where it was, so
+/// "default.zr" keeps its place.
+class DialogFileChooser : public FileChooser {
+public:
+    static constexpr const char* kInitialName = "*.ZR";
+    static constexpr const char* kFileType = "*.ZR (*.ZR *.zr)";
+
+    explicit DialogFileChooser(QWidget* owner = nullptr) : owner_(owner) {}
+
+    void setOwner(QWidget* owner) { owner_ = owner; }
+    /// Qt's own dialogs instead of the desktop's (tests drive those).
+    void setUseNativeDialogs(bool native) { native_ = native; }
+
+    std::optional<QString> chooseFileToLoad() override;
+    std::optional<QString> chooseFileToSave() override;
+
+private:
+    std::optional<QString> choose(bool save);
+
+    QPointer<QWidget> owner_;
+    bool native_ = true;
+};
+
+} // namespace zr70

@@ -1,0 +1,138 @@
+#include "ui/dialog_template.h"
+
+#include "ui/artwork.h"
+#include "ui/static_controls.h"
+#include "ui/tab_control.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+
+#include <algorithm>
+
+namespace zr70 {
+
+namespace {
+
+QString textOf(const ControlTemplate& control) {
+    return QString::fromUtf8(control.text.data(), static_cast<qsizetype>(control.text.size()));
+}
+
+Qt::Alignment alignmentOf(const ControlTemplate& control) {
+    // Static text starts at the top of its rectangle, not in its middle.
+    return (control.align == TextAlign::Right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop;
+}
+
+QWidget* createDropDownList(const ControlTemplate& control, QWidget& parent,
+                            const QRect& openRect) {
+    auto* list = new QComboBox(&parent);
+    list->setEditable(false);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    // The template gives the height of the opened list; the closed control is
+    // as high as the style draws it, and the drop-down part shows as many
+    // entries as fit into the rest.
+    const int closedHeight = list->sizeHint().height();
+    const int entryHeight = std::max(1, list->fontMetrics().height());
+    list->setMaxVisibleItems(std::max(1, (openRect.height() - closedHeight) / entryHeight));
+    list->setGeometry(openRect.x(), openRect.y(), openRect.width(), closedHeight);
+    list->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+    return list;
+}
+
+QWidget* createControl(const ControlTemplate& control, QWidget& parent, const QRect& rect) {
+    switch (control.kind) {
+    case ControlKind::TabControl: {
+        auto* tabs = new TabControl(&parent);
+        tabs->setFocusPolicy(Qt::NoFocus);
+        tabs->tabBar().setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+        tabs->setGeometry(rect);
+        return tabs;
+    }
+    case ControlKind::FilledRectangle: {
+        auto* filled = new FilledRectangle(&parent);
+        filled->setGeometry(rect);
+        return filled;
+    }
+    case ControlKind::DropDownList:
+        return createDropDownList(control, parent, rect);
+    case ControlKind::Label: {
+        auto* label = new QLabel(textOf(control), &parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(alignmentOf(control));
+        label->setFocusPolicy(Qt::NoFocus);
+        // Eight units are one line of text in the font the layouts were made
+        // for; a font whose descenders reach a pixel further gets that pixel
+        // rather than lose it.
+        label->setGeometry(
+            rect.adjusted(0, 0, 0, std::max(0, label->fontMetrics().height() - rect.height())));
+        return label;
+    }
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(textOf(control), &parent);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        button->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+        button->setGeometry(rect);
+        return button;
+    }
+    case ControlKind::CheckBox: {
+        auto* box = new QCheckBox(textOf(control), &parent);
+        box->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+        box->setGeometry(rect);
+        return box;
+    }
+    case ControlKind::ListBox: {
+        auto* list = new QListWidget(&parent);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setSortingEnabled(false);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+        list->setGeometry(rect);
+        return list;
+    }
+    case ControlKind::Bitmap: {
+        auto* image = new BitmapImage(bitmapResource(textOf(control).toInt()), &parent);
+        // A bitmap control takes the size of its bitmap, whatever the template says.
+        image->setGeometry(QRect(rect.topLeft(), image->sizeHint()));
+        return image;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& layout) {
+    window.setFont(dialogFont());
+    const DialogUnits units = DialogUnits::of(window.font());
+    window.setFixedSize(units.toPixelsX(layout.width), units.toPixelsY(layout.height));
+    if (!layout.caption.empty()) {
+        window.setWindowTitle(QString::fromUtf8(layout.caption.data(),
+                                                static_cast<qsizetype>(layout.caption.size())));
+    }
+
+    std::vector<QWidget*> controls;
+    controls.reserve(layout.controls.size());
+    for (const ControlTemplate& control : layout.controls) {
+        QWidget* widget = createControl(control, window, units.toPixels(control.rect));
+        widget->setProperty(kControlIdProperty, control.id);
+        if (control.id != kNoId) {
+            widget->setObjectName(QString::number(control.id));
+        }
+        controls.push_back(widget);
+    }
+    return controls;
+}
+
+int controlId(const QWidget& control) {
+    bool ok = false;
+    const int id = control.property(kControlIdProperty).toInt(&ok);
+    return ok ? id : kNoId;
+}
+
+} // namespace zr70

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ui/dialog_units.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace zr70 {
+
+/// Id of a control that the program never addresses (labels, the About texts).
+inline constexpr int kNoId = -1;
+
+enum class ControlKind {
+    TabControl,      ///< one row of tabs over a framed pane
+    FilledRectangle, ///< a rectangle filled with the window-frame colour
+    DropDownList,    ///< pick-only list; the height is that of the opened list
+    Label,           ///< static text, drawn from the top of its rectangle
+    PushButton,      ///< never the default button
+    CheckBox,        ///< toggles itself when clicked
+    ListBox,         ///< single selection, unsorted, vertical scroll bar
+    Bitmap,          ///< a bitmap resource at its own pixel size in a double border
+};
+
+enum class TextAlign { Left, Right };
+
+/// One row of a window template.
+struct ControlTemplate {
+    int id;
+    ControlKind kind;
+    std::string_view text; ///< the caption; for a bitmap the resource number
+    DialogRect rect;
+    TextAlign align;
+    bool tabStop;
+};
+
+/// A window laid out in dialog units: caption, client size and its controls in
+/// template order, which is also the keyboard order.
+struct DialogTemplate {
+    int resource;
+    std::string_view caption; ///< empty for the pages, which have no caption
+    int width;
+    int height;
+    std::span<const ControlTemplate> controls;
+};
+
+/// Name of the property every built control carries its id in; the object
+/// name is the id in decimal as well, so `findChild<QComboBox*>("1007")` works.
+inline constexpr const char* kControlIdProperty = "controlId";
+
+/// Gives `window` the dialog font, the template's fixed client size and its
+/// caption, then creates the template's controls inside it, in template order.
+/// Returns the controls in that order.
+std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& layout);
+
+/// The control with `id` among the direct children of `window`, or nullptr.
+template <typename Widget> Widget* findControl(const QWidget& window, int id) {
+    return window.findChild<Widget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+/// The control id a built control carries, kNoId for none.
+int controlId(const QWidget& control);
+
+} // namespace zr70

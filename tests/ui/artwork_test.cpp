@@ -1,0 +1,74 @@
+#include "ui/artwork.h"
+
+#include <QImage>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace zr70 {
+namespace {
+
+const QColor kLime(0x00, 0xFF, 0x00);
+const QColor kNavy(0x00, 0x00, 0x80);
+
+QSet<QRgb> opaqueColours(const QImage& image) {
+    QSet<QRgb> colours;
+    const QImage plain = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x) {
+            if (qAlpha(plain.pixel(x, y)) == 255) {
+                colours.insert(plain.pixel(x, y));
+            }
+        }
+    }
+    return colours;
+}
+
+TEST(ArtworkTest, IconIsLimeLettersOutlinedInNavyOnTransparency) {
+    for (int size : kIconFileSizes) {
+        SCOPED_TRACE(size);
+        const QImage icon = renderProgramIcon(size);
+        ASSERT_EQ(icon.size(), QSize(size, size));
+        ASSERT_TRUE(icon.hasAlphaChannel());
+        for (QPoint corner :
+             {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)}) {
+            EXPECT_EQ(qAlpha(icon.pixel(corner)), 0);
+        }
+        const QSet<QRgb> colours = opaqueColours(icon);
+        EXPECT_TRUE(colours.contains(kLime.rgba()));
+        EXPECT_TRUE(colours.contains(kNavy.rgba()));
+    }
+    // The small icon is set pixel by pixel: nothing but the two colours.
+    EXPECT_EQ(opaqueColours(renderProgramIcon(16)), (QSet<QRgb>{kLime.rgba(), kNavy.rgba()}));
+}
+
+TEST(ArtworkTest, WindowIconCarriesTheSixteenAndThirtyTwoPixelImages) {
+    const QList<QSize> sizes = programIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+}
+
+TEST(ArtworkTest, ModelBitmapIsNavyOnWhiteAtSixtyBySeventeen) {
+    const QImage bitmap = renderModelBitmap();
+    EXPECT_EQ(bitmap.size(), QSize(60, 17));
+    EXPECT_EQ(opaqueColours(bitmap), (QSet<QRgb>{QColor(Qt::white).rgba(), kNavy.rgba()}));
+    EXPECT_EQ(bitmapResource(129), bitmap);
+    EXPECT_TRUE(bitmapResource(128).isNull());
+}
+
+TEST(ArtworkTest, ShippedFilesMatchTheDrawingCode) {
+    for (int size : kIconFileSizes) {
+        const QString path =
+            QStringLiteral(ZR70_RESOURCES_DIR "/icons/hicolor/%1x%1/apps/zr70.png").arg(size);
+        const QImage shipped(path);
+        ASSERT_FALSE(shipped.isNull()) << path.toStdString();
+        EXPECT_EQ(shipped.convertToFormat(QImage::Format_ARGB32),
+                  renderProgramIcon(size).convertToFormat(QImage::Format_ARGB32))
+            << path.toStdString() << ": run render_artwork";
+    }
+    const QImage bitmap(QStringLiteral(ZR70_RESOURCES_DIR "/bitmaps/zr70-model.png"));
+    EXPECT_EQ(bitmap.convertToFormat(QImage::Format_RGB32), renderModelBitmap());
+}
+
+} // namespace
+} // namespace zr70

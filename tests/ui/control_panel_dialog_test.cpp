@@ -1,0 +1,444 @@
+// The main window at work: start-up, tabs, picks, the device list, the preset
+// buttons, the About entry, closing and shutdown, with a scripted MIDI host.
+
+#include "support/fakes.h"
+#include "ui/about_dialog.h"
+#include "ui/control_panel_dialog.h"
+#include "ui/dialog_template.h"
+#include "ui/fake_midi_host.h"
+#include "ui/modal.h"
+#include "ui/tab_control.h"
+#include "ui/templates.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zr70 {
+namespace {
+
+using testing::Bytes;
+
+constexpr QPoint kStart{120, 140};
+
+struct ControlPanelDialogTest : ::testing::Test {
+    ControlPanelDialogTest() {
+        previousDirectory = QDir::currentPath();
+        QDir::setCurrent(directory.path());
+        host.devices = {"Through", "Converter", "Synth"};
+    }
+    ~ControlPanelDialogTest() override {
+        window.reset();
+        QDir::setCurrent(previousDirectory);
+    }
+
+    MidiOutputPort::StartResult start() {
+        window = std::make_unique<ControlPanelDialog>(
+            ControlPanelDialog::Pages{controls, sensitivity, presets, midiSetup},
+            ControlPanelDialog::Services{host, settings, messages, chooser}, kStart);
+        return window->initialise();
+    }
+
+    void startAndShow() {
+        ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    QTabBar& tabBar() { return window->tabControl().tabBar(); }
+
+    void clickTab(int tab) {
+        QTest::mouseClick(&tabBar(), Qt::LeftButton, {}, tabBar().tabRect(tab).center());
+    }
+
+    QWidget* pageOf(int tab) {
+        QWidget* pages[] = {&controls, &sensitivity, &presets, &midiSetup};
+        return pages[tab];
+    }
+
+    void clickButton(int id) {
+        QTest::mouseClick(findControl<QPushButton>(presets, id), Qt::LeftButton);
+    }
+
+    void writeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(directory.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QByteArray readFile(const QString& name) {
+        QFile file(directory.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().left(15) : QByteArray();
+    }
+
+    QListWidget& deviceList() { return midiSetup.list(); }
+
+    void clickDevice(int row) {
+        QListWidget& list = deviceList();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.visualItemRect(list.item(row)).center());
+    }
+
+    std::vector<std::string> opens() const {
+        std::vector<std::string> found;
+        for (const std::string& call : host.calls) {
+            if (call.starts_with("open")) {
+                found.push_back(call);
+            }
+        }
+        return found;
+    }
+
+    QTemporaryDir directory;
+    QString previousDirectory;
+    ControlsPage controls;
+    SensitivityPage sensitivity;
+    PresetsPage presets;
+    MidiSetupPage midiSetup;
+    testing::FakeMidiHost host;
+    testing::MemorySettings settings;
+    testing::RecordingMessages messages;
+    testing::ScriptedChooser chooser;
+    std::unique_ptr<ControlPanelDialog> window;
+};
+
+/// Where each list is: page (0 Controls, 1 Sensitivity), control id, parameter.
+struct ListPlace {
+    int tab;
+    int id;
+    ParameterIndex parameter;
+};
+constexpr ListPlace kLists[] = {
+    {0, 1007, 0},  {0, 1008, 1},  {0, 1009, 3},  {0, 1010, 4},  {0, 1012, 14},
+    {0, 1013, 2},  {0, 1014, 5},  {0, 1015, 6},  {1, 1015, 8},  {1, 1016, 9},
+    {1, 1017, 10}, {1, 1018, 11}, {1, 1019, 12}, {1, 1020, 13}, {1, 1021, 7},
+};
+
+TEST_F(ControlPanelDialogTest, StartShowsTheControlsPageTicksTheBoxAndFallsBackToDefaults) {
+    ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
+    EXPECT_EQ(tabBar().currentIndex(), 0);
+    for (int tab = 0; tab < 4; ++tab) {
+        EXPECT_EQ(pageOf(tab)->parentWidget(), &window->tabControl()) << tab;
+        EXPECT_EQ(pageOf(tab)->pos(), QPoint(2, 22)) << tab;
+        EXPECT_EQ(pageOf(tab)->isHidden(), tab != 0) << tab;
+    }
+    EXPECT_TRUE(presets.sendAfterLoad());
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Failed on opening DEFAULT.ZR"});
+    for (const ListPlace& place : kLists) {
+        EXPECT_EQ(static_cast<ParameterPage*>(pageOf(place.tab))->selection(place.parameter),
+                  parameter(place.parameter).defaultSelection);
+    }
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(deviceList().count(), 3);
+    EXPECT_EQ(midiSetup.selected(), 0);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ControlPanelDialogTest, DefaultPresetIsSentBeforeTheWindowShows) {
+    writeFile("default.zr",
+              QByteArray("\x01\x03\x02\x0F\x01\x02\x01\x01\x07\x06\x05\x04\x03\x02\x03", 15));
+    ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(host.sent.size(), 15u);
+    EXPECT_EQ(controls.selection(0), 15);
+    EXPECT_EQ(sensitivity.selection(8), 7);
+}
+
+TEST_F(ControlPanelDialogTest, NoOutputDeviceEndsTheStartAndNothingIsShutDown) {
+    host.devices.clear();
+    EXPECT_EQ(start(), MidiOutputPort::StartResult::EndProgram);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"No MIDI out devices found"});
+    window.reset();
+    EXPECT_EQ(host.closeCount, 0);
+    EXPECT_EQ(controls.parentWidget(), nullptr);
+}
+
+TEST_F(ControlPanelDialogTest, TheClientAreaLandsOnTheStartPositionAndEveryMoveIsStored) {
+    startAndShow();
+    EXPECT_EQ(window->geometry().topLeft(), kStart);
+    EXPECT_EQ(settings.readInt(kSettingsSection, "xpos", 0), kStart.x());
+    EXPECT_EQ(settings.readInt(kSettingsSection, "ypos", 0), kStart.y());
+
+    settings.writes.clear();
+    window->setGeometry(QRect(QPoint(60, 75), window->size()));
+    QCoreApplication::processEvents();
+    ASSERT_GE(settings.writes.size(), 2u);
+    EXPECT_EQ(settings.writes[settings.writes.size() - 2], "xpos=60");
+    EXPECT_EQ(settings.writes.back(), "ypos=75");
+}
+
+TEST_F(ControlPanelDialogTest, SwitchingTabsShowsOnePageAtItsPlaceAndSendsNothing) {
+    startAndShow();
+    controls.setSelection(0, 9);
+    for (int tab : {2, 1, 3, 0}) {
+        clickTab(tab);
+        EXPECT_EQ(tabBar().currentIndex(), tab);
+        for (int other = 0; other < 4; ++other) {
+            EXPECT_EQ(pageOf(other)->isVisible(), other == tab) << tab << " " << other;
+            EXPECT_EQ(pageOf(other)->pos(), QPoint(2, 22));
+        }
+    }
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(controls.selection(0), 9);
+}
+
+TEST_F(ControlPanelDialogTest, APickSendsExactlyOneMessageForThatListsParameter) {
+    startAndShow();
+    for (const ListPlace& place : kLists) {
+        SCOPED_TRACE(place.id);
+        clickTab(place.tab);
+        auto* list = findControl<QComboBox>(*pageOf(place.tab), place.id);
+        ASSERT_NE(list, nullptr);
+        const std::size_t before = host.sent.size();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        ASSERT_EQ(host.sent.size(), before + 1);
+        EXPECT_EQ(host.sent.back()[7], place.parameter);
+        EXPECT_EQ(host.sent.back()[8], valueByte(place.parameter, list->currentIndex()));
+    }
+}
+
+TEST_F(ControlPanelDialogTest, PickingTheEntryThatIsAlreadySelectedSendsItAgain) {
+    startAndShow();
+    auto* list = findControl<QComboBox>(controls, 1009);
+    list->showPopup();
+    QTest::keyClick(list->view(), Qt::Key_Return);
+    ASSERT_EQ(host.sent.size(), 1u);
+    EXPECT_EQ(host.sent[0],
+              (Bytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x03, 0x40, 0x3D, 0xF7}));
+    EXPECT_EQ(list->currentIndex(), 1);
+}
+
+TEST_F(ControlPanelDialogTest, SelectionsMadeByTheProgramSendNothing) {
+    startAndShow();
+    for (const ListPlace& place : kLists) {
+        static_cast<ParameterPage*>(pageOf(place.tab))->setSelection(place.parameter, 0);
+        findControl<QComboBox>(*pageOf(place.tab), place.id)->setCurrentIndex(1);
+    }
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(ControlPanelDialogTest, LoadAndSaveReadTheListsOfHiddenPages) {
+    startAndShow();
+    clickTab(1);
+    findControl<QComboBox>(sensitivity, 1020)->setCurrentIndex(7); // Pick. E2 "8"
+    clickTab(0);
+    findControl<QComboBox>(controls, 1012)->setCurrentIndex(1); // Master Tune 442
+    clickTab(2);
+    chooser.saveAnswer = directory.filePath("live.zr");
+    clickButton(1019);
+    EXPECT_EQ(readFile("live.zr"),
+              QByteArray("\x00\x00\x01\x00\x00\x01\x00\x01\x03\x03\x03\x03\x03\x07\x01", 15));
+
+    writeFile("other.ZR",
+              QByteArray("\x01\x01\x01\x01\x01\x01\x01\x00\x02\x02\x02\x02\x02\x02\x02", 15));
+    chooser.loadAnswer = directory.filePath("other.ZR");
+    clickButton(1017);
+    EXPECT_TRUE(messages.shown.size() == 1u); // only the start-up one
+    EXPECT_EQ(sensitivity.selection(13), 2);
+    EXPECT_EQ(controls.selection(14), 0);
+    ASSERT_EQ(host.sent.size(), 15u);
+    const int order[] = {0, 1, 2, 3, 4, 5, 6, 7, 14, 8, 9, 10, 11, 12, 13};
+    for (std::size_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(host.sent[i][7], order[i]);
+    }
+}
+
+TEST_F(ControlPanelDialogTest, UntickedBoxLoadsWithoutSending) {
+    startAndShow();
+    clickTab(2);
+    auto* box = findControl<QCheckBox>(presets, 1023);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    EXPECT_FALSE(presets.sendAfterLoad());
+    writeFile("quiet.zr", QByteArray(15, '\x01'));
+    chooser.loadAnswer = directory.filePath("quiet.zr");
+    clickButton(1017);
+    EXPECT_EQ(controls.selection(0), 1);
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(ControlPanelDialogTest, PresetButtonsRunTheirCommands) {
+    startAndShow();
+    clickTab(2);
+    messages.shown.clear();
+    chooser.loadAnswer = directory.filePath("live.Zr");
+    clickButton(1017);
+    chooser.saveAnswer = directory.filePath("live.");
+    clickButton(1019);
+    clickButton(1021);
+    EXPECT_EQ(messages.shown,
+              (std::vector<std::string>{"Wrong file type", "Wrong filename extension",
+                                        "This is still not working !!!"}));
+    clickButton(1020);
+    EXPECT_EQ(readFile("default.zr").size(), 15);
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(ControlPanelDialogTest, IndicatorIsHiddenDuringEveryHandOverAndShownAfter) {
+    startAndShow();
+    std::vector<bool> hiddenAtHandOver;
+    host.onSend = [&] { hiddenAtHandOver.push_back(window->transmitIndicator().isHidden()); };
+    QTest::keyClick(findControl<QComboBox>(controls, 1007), Qt::Key_Down);
+    window->controller().sender().sendAll();
+    EXPECT_EQ(hiddenAtHandOver, std::vector<bool>(16, true));
+    EXPECT_TRUE(window->transmitIndicator().isVisible());
+}
+
+TEST_F(ControlPanelDialogTest, ARefusedMessageLeavesFailInTheCaption) {
+    startAndShow();
+    EXPECT_EQ(window->windowTitle(), QString("Korvan Zr70 Control Pannel"));
+    host.sendResults = {2};
+    auto* list = findControl<QComboBox>(controls, 1013);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(window->windowTitle(), QString("fail!"));
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(host.sent.size(), 2u);
+    EXPECT_EQ(window->windowTitle(), QString("fail!"));
+}
+
+TEST_F(ControlPanelDialogTest, EveryUserSelectionInTheDeviceListChangesTheDevice) {
+    settings.writeInt(kSettingsSection, "mididevice", 2);
+    startAndShow();
+    EXPECT_EQ(midiSetup.selected(), 2);
+    EXPECT_EQ(host.openIndex, 2);
+    clickTab(3);
+    host.calls.clear();
+    clickDevice(0);
+    EXPECT_EQ(host.openIndex, 0);
+    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 0);
+    // Each entry the arrow keys pass over is a change of its own.
+    deviceList().setFocus();
+    QTest::keyClick(&deviceList(), Qt::Key_Down);
+    QTest::keyClick(&deviceList(), Qt::Key_Down);
+    EXPECT_EQ(opens(), (std::vector<std::string>{"open 0", "open 1", "open 2"}));
+    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 2);
+    // Selecting from the program is no change.
+    host.calls.clear();
+    midiSetup.select(1);
+    EXPECT_TRUE(host.calls.empty());
+}
+
+TEST_F(ControlPanelDialogTest, ABusyDeviceFallsBackToThePreviousOne) {
+    host.busy = {2};
+    startAndShow();
+    clickTab(3);
+    messages.shown.clear();
+    host.calls.clear();
+    clickDevice(2);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
+    EXPECT_EQ(opens(), (std::vector<std::string>{"open 2", "open 0"}));
+    EXPECT_EQ(midiSetup.selected(), 0);
+    EXPECT_EQ(host.openIndex, 0);
+    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 0);
+}
+
+TEST_F(ControlPanelDialogTest, FocusOnADeviceListWithoutSelectionChangesNothing) {
+    settings.writeInt(kSettingsSection, "mididevice", 7);
+    startAndShow();
+    EXPECT_EQ(midiSetup.selected(), -1);
+    clickTab(3);
+    host.calls.clear();
+    deviceList().setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(midiSetup.selected(), -1);
+}
+
+TEST_F(ControlPanelDialogTest, EnterDoesNothingAndEscapeEndsTheRun) {
+    startAndShow();
+    clickTab(2);
+    findControl<QPushButton>(presets, 1021)->setFocus();
+    messages.shown.clear();
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    window->accept();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(messages.shown.empty());
+
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+}
+
+TEST_F(ControlPanelDialogTest, TheCloseBoxEndsTheRun) {
+    startAndShow();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+}
+
+TEST_F(ControlPanelDialogTest, TheWindowMenuEndsWithASeparatorAndTheAboutEntry) {
+    ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
+    const QList<QAction*> actions = window->systemMenu().actions();
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.back()->text(), QString("&About ZR70..."));
+    EXPECT_EQ(actions.back()->data().toInt(), 16);
+
+    QMenu empty;
+    ControlPanelDialog::appendAboutEntry(empty, QString());
+    EXPECT_TRUE(empty.actions().isEmpty());
+}
+
+TEST_F(ControlPanelDialogTest, CommandsSixteenToThirtyOneOpenTheAboutBoxOverTheWindow) {
+    startAndShow();
+    for (int command : {16, 24, 31}) {
+        bool sawAbout = false;
+        testing::ModalWatch watch([&](QWidget& modal) {
+            auto* about = qobject_cast<AboutDialog*>(&modal);
+            sawAbout = about != nullptr && about->windowTitle() == "About ZR70" &&
+                       about->parentWidget() == window.get() && about->isModal();
+            modal.close();
+        });
+        window->systemCommand(command);
+        EXPECT_EQ(watch.count(), 1) << command;
+        EXPECT_TRUE(sawAbout) << command;
+    }
+    // The window works as before.
+    QTest::keyClick(findControl<QComboBox>(controls, 1007), Qt::Key_Down);
+    EXPECT_EQ(host.sent.size(), 1u);
+}
+
+TEST_F(ControlPanelDialogTest, OtherCommandsGoToTheWindowsOwnHandling) {
+    startAndShow();
+    testing::ModalWatch watch;
+    window->systemCommand(32);
+    window->systemCommand(0);
+    window->systemCommand(0xF010); // the bits above the lowest four are not 10h
+    EXPECT_TRUE(window->isVisible());
+    window->systemCommand(kMinimizeCommand);
+    EXPECT_TRUE(window->isMinimized());
+    window->systemCommand(kCloseCommand);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(watch.count(), 0);
+}
+
+TEST_F(ControlPanelDialogTest, DestroyingTheWindowClosesThePortOnceAndHandsThePagesBack) {
+    startAndShow();
+    clickTab(1);
+    findControl<QComboBox>(sensitivity, 1016)->setCurrentIndex(6);
+    presets.setSendAfterLoad(false);
+    window.reset();
+    EXPECT_EQ(host.closeCount, 1);
+    for (int tab = 0; tab < 4; ++tab) {
+        EXPECT_EQ(pageOf(tab)->parentWidget(), nullptr) << tab;
+        EXPECT_TRUE(pageOf(tab)->isHidden()) << tab;
+    }
+    EXPECT_EQ(sensitivity.selection(9), 6);
+    EXPECT_FALSE(presets.sendAfterLoad());
+    EXPECT_EQ(deviceList().count(), 3);
+}
+
+} // namespace
+} // namespace zr70

@@ -1,0 +1,333 @@
+// The windows against their layouts as the panel was drawn: every control's
+// id, kind, text and rectangle in dialog units, converted through the dialog
+// font, and the keyboard order.
+
+#include "support/fakes.h"
+#include "ui/about_dialog.h"
+#include "ui/control_panel_dialog.h"
+#include "ui/dialog_template.h"
+#include "ui/dialog_units.h"
+#include "ui/fake_midi_host.h"
+#include "ui/pages.h"
+#include "ui/static_controls.h"
+#include "ui/tab_control.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyleOptionComboBox>
+#include <QTabBar>
+
+#include <gtest/gtest.h>
+
+namespace zr70 {
+namespace {
+
+struct Rect {
+    int x, y, w, h;
+};
+
+QRect pixels(const Rect& rect) {
+    return DialogUnits::of(dialogFont()).toPixels({rect.x, rect.y, rect.w, rect.h});
+}
+
+/// A label's rectangle: as drawn, but never lower than one line of text.
+QRect labelPixels(const Rect& rect) {
+    QRect converted = pixels(rect);
+    converted.setHeight(std::max(converted.height(), QFontMetrics(dialogFont()).height()));
+    return converted;
+}
+
+QLabel* labelWithText(const QWidget& window, const QString& text) {
+    for (QLabel* label : window.findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (label->text() == text) {
+            return label;
+        }
+    }
+    return nullptr;
+}
+
+/// The controls that take the keyboard focus with Tab, in focus-chain order.
+std::vector<QWidget*> keyboardOrder(QWidget& window) {
+    std::vector<QWidget*> order;
+    for (QWidget* next = window.nextInFocusChain(); next != &window;
+         next = next->nextInFocusChain()) {
+        if (next->parentWidget() == &window && (next->focusPolicy() & Qt::TabFocus)) {
+            order.push_back(next);
+        }
+    }
+    return order;
+}
+
+TEST(DialogUnitsTest, EachEdgeIsRoundedOnItsOwnSoNeighboursStayTouching) {
+    const DialogUnits units(6.79, 12.80);
+    EXPECT_EQ(units.toPixels({3, 2, 212, 85}), QRect(5, 3, 360, 136));
+    // 5 + 41 = 46 units: the right edge of the label is where the next starts.
+    EXPECT_EQ(units.toPixels({5, 8, 41, 8}).right() + 1, units.toPixels({46, 8, 4, 8}).left());
+    EXPECT_EQ(units.toPixelsX(218), 370);
+    EXPECT_EQ(units.toPixelsY(90), 144);
+}
+
+TEST(DialogUnitsTest, TheSystemSansFontAtEightPointGivesTheMeasuredBaseUnits) {
+    const QFont font = dialogFont();
+    if (QFontInfo(font).family() != QLatin1String("DejaVu Sans")) {
+        GTEST_SKIP() << "the system sans font is " << QFontInfo(font).family().toStdString()
+                     << ", not DejaVu Sans";
+    }
+    const DialogUnits units = DialogUnits::of(font);
+    EXPECT_NEAR(units.baseX(), 6.79, 0.01);
+    EXPECT_NEAR(units.baseY(), 12.80, 0.01);
+}
+
+struct LayoutTest : ::testing::Test {
+    ControlsPage controls;
+    SensitivityPage sensitivity;
+    PresetsPage presets;
+    MidiSetupPage midiSetup;
+    testing::FakeMidiHost host;
+    testing::MemorySettings settings;
+    testing::RecordingMessages messages;
+    testing::ScriptedChooser chooser;
+};
+
+TEST_F(LayoutTest, MainWindowIsAFixedSizeWindowWithTabControlAndIndicator) {
+    ControlPanelDialog window({controls, sensitivity, presets, midiSetup},
+                              {host, settings, messages, chooser}, QPoint(20, 40));
+    EXPECT_EQ(window.windowTitle(), QString("Korvan Zr70 Control Pannel"));
+    EXPECT_EQ(window.size(), pixels({0, 0, 218, 90}).size());
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
+
+    auto* tabs = findControl<TabControl>(window, 1006);
+    auto* indicator = findControl<FilledRectangle>(window, 1025);
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_NE(indicator, nullptr);
+    EXPECT_EQ(tabs->geometry(), pixels({3, 2, 212, 85}));
+    EXPECT_EQ(indicator->geometry(), pixels({208, 2, 7, 7}));
+    EXPECT_FALSE(tabs->tabBar().focusPolicy() & Qt::TabFocus);
+
+    // The indicator shows over the tab control, filled black.
+    const QObjectList& children = window.children();
+    EXPECT_GT(children.indexOf(indicator), children.indexOf(tabs));
+    const QImage drawn = indicator->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2), QColor(Qt::black));
+}
+
+TEST_F(LayoutTest, TabsCarryTheirLabelsAndEndBeforeTheIndicator) {
+    ControlPanelDialog window({controls, sensitivity, presets, midiSetup},
+                              {host, settings, messages, chooser}, QPoint(20, 40));
+    host.devices = {"one"};
+    window.initialise();
+    const QTabBar& bar = window.tabControl().tabBar();
+    ASSERT_EQ(bar.count(), 4);
+    EXPECT_EQ(bar.tabText(0), QString(" Controls "));
+    EXPECT_EQ(bar.tabText(1), QString(" QD4C Sensitivity "));
+    EXPECT_EQ(bar.tabText(2), QString(" Presets "));
+    EXPECT_EQ(bar.tabText(3), QString(" Midi Setup "));
+
+    const QRect last = bar.tabRect(3).translated(bar.mapTo(&window, QPoint(0, 0)));
+    EXPECT_LT(last.right(), window.transmitIndicator().geometry().left());
+    for (int tab = 0; tab < 4; ++tab) {
+        EXPECT_GE(bar.tabRect(tab).width(), bar.fontMetrics().horizontalAdvance(bar.tabText(tab)))
+            << tab;
+    }
+    // The strip ends above the pages.
+    EXPECT_LE(bar.geometry().bottom(), 22);
+}
+
+struct ParameterRow {
+    const char* label;
+    Rect labelRect;
+    Qt::Alignment align;
+    int listId;
+    Rect listRect;
+    ParameterIndex parameter;
+};
+
+void expectParameterPage(ParameterPage& page, const std::vector<ParameterRow>& rows) {
+    EXPECT_EQ(page.size(), pixels({0, 0, 208, 69}).size());
+    std::vector<QWidget*> expectedOrder;
+    for (const ParameterRow& row : rows) {
+        SCOPED_TRACE(row.label);
+        QLabel* label = labelWithText(page, row.label);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->geometry(), labelPixels(row.labelRect));
+        EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, row.align);
+        EXPECT_TRUE(label->alignment() & Qt::AlignTop);
+        EXPECT_FALSE(label->focusPolicy() & Qt::TabFocus);
+        EXPECT_EQ(controlId(*label), kNoId);
+
+        auto* list = findControl<QComboBox>(page, row.listId);
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list, page.list(row.parameter));
+        const QRect open = pixels(row.listRect);
+        EXPECT_EQ(list->geometry().topLeft(), open.topLeft());
+        EXPECT_EQ(list->width(), open.width());
+        EXPECT_LE(list->height(), open.height());
+        EXPECT_FALSE(list->isEditable());
+        EXPECT_GE(list->maxVisibleItems(), 1);
+        // The closed list and its drop-down part stay inside the opened height.
+        EXPECT_LE(list->height() + list->maxVisibleItems() * list->fontMetrics().height(),
+                  open.height());
+
+        const DeviceParameter& parameter = zr70::parameter(row.parameter);
+        ASSERT_EQ(list->count(), static_cast<int>(parameter.values.size()));
+        for (int entry = 0; entry < list->count(); ++entry) {
+            EXPECT_EQ(list->itemText(entry).toStdString(),
+                      parameter.values[static_cast<std::size_t>(entry)]);
+        }
+        EXPECT_EQ(list->currentIndex(), -1);
+        expectedOrder.push_back(list);
+    }
+    EXPECT_EQ(keyboardOrder(page), expectedOrder);
+}
+
+TEST_F(LayoutTest, ControlsPageHasItsEightRows) {
+    const auto left = Qt::AlignLeft;
+    expectParameterPage(controls,
+                        {
+                            {"Midi channel", {5, 8, 41, 8}, left, 1007, {50, 6, 50, 75}, 0},
+                            {"Bender Rng.", {5, 23, 41, 8}, left, 1008, {50, 21, 50, 55}, 1},
+                            {"Octave shift", {5, 38, 41, 8}, left, 1009, {50, 36, 50, 55}, 3},
+                            {"Bender Thin", {5, 53, 41, 8}, left, 1010, {50, 51, 50, 55}, 4},
+                            {"Master Tune", {105, 8, 41, 8}, left, 1012, {150, 6, 50, 55}, 14},
+                            {"Play Mode", {105, 23, 41, 8}, left, 1013, {150, 21, 50, 55}, 2},
+                            {"Attack Filter", {105, 38, 41, 8}, left, 1014, {150, 36, 50, 55}, 5},
+                            {"Pedal Assign", {105, 53, 41, 8}, left, 1015, {150, 51, 50, 55}, 6},
+                        });
+    EXPECT_EQ(findControl<QWidget>(controls, 1011), nullptr);
+}
+
+TEST_F(LayoutTest, SensitivityPageHasItsSevenRows) {
+    const auto left = Qt::AlignLeft;
+    const auto right = Qt::AlignRight;
+    expectParameterPage(
+        sensitivity, {
+                         {"Pick. E1", {2, 16, 34, 8}, right, 1015, {40, 13, 25, 75}, 8},
+                         {"Pick. H", {10, 31, 26, 8}, right, 1016, {40, 28, 25, 75}, 9},
+                         {"Pick. G", {10, 45, 26, 8}, right, 1017, {40, 43, 25, 75}, 10},
+                         {"Pick. D", {75, 16, 26, 8}, left, 1018, {105, 13, 25, 75}, 11},
+                         {"Pick. A", {75, 31, 26, 8}, left, 1019, {105, 28, 25, 75}, 12},
+                         {"Pick. E2", {69, 45, 32, 8}, left, 1020, {105, 43, 25, 75}, 13},
+                         {"Touch Sensitivity", {139, 31, 55, 8}, left, 1021, {139, 43, 60, 75}, 7},
+                     });
+}
+
+TEST_F(LayoutTest, PresetsPageHasFourButtonsAndTheCheckBox) {
+    struct Row {
+        int id;
+        const char* text;
+        Rect rect;
+    };
+    const Row buttons[] = {{1017, "Load Preset", {7, 28, 65, 15}},
+                           {1019, "Save Preset", {7, 47, 65, 15}},
+                           {1020, "Save As DEFAULT.ZR", {80, 28, 95, 15}},
+                           {1021, "Restore (init) ZR70 device", {80, 47, 95, 15}}};
+    std::vector<QWidget*> expectedOrder;
+    for (const Row& row : buttons) {
+        SCOPED_TRACE(row.text);
+        auto* button = findControl<QPushButton>(presets, row.id);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QString(row.text));
+        EXPECT_EQ(button->geometry(), pixels(row.rect));
+        EXPECT_FALSE(button->isDefault());
+        EXPECT_FALSE(button->autoDefault());
+        expectedOrder.push_back(button);
+    }
+    auto* box = findControl<QCheckBox>(presets, 1023);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QString("Send sysex afer load"));
+    EXPECT_EQ(box->geometry(), pixels({7, 6, 85, 10}));
+    EXPECT_FALSE(box->isTristate());
+    EXPECT_FALSE(box->isChecked());
+    expectedOrder.push_back(box);
+    EXPECT_EQ(keyboardOrder(presets), expectedOrder);
+}
+
+TEST_F(LayoutTest, MidiSetupPageHasTheDeviceListUnderItsLabel) {
+    auto* list = findControl<QListWidget>(midiSetup, 1024);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->geometry(), pixels({5, 11, 145, 51}));
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(list->isSortingEnabled());
+    EXPECT_TRUE(list->focusPolicy() & Qt::TabFocus);
+    QLabel* label = labelWithText(midiSetup, "MIDI Output Devices");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->geometry(), labelPixels({6, 2, 68, 8}));
+    EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    // Template order: the list before its label.
+    EXPECT_LT(midiSetup.children().indexOf(list), midiSetup.children().indexOf(label));
+}
+
+TEST_F(LayoutTest, AboutBoxShowsTheProgramAndTheModelBitmap) {
+    QWidget owner;
+    AboutDialog about(&owner);
+    EXPECT_EQ(about.windowTitle(), QString("About ZR70"));
+    EXPECT_EQ(about.size(), pixels({0, 0, 171, 51}).size());
+    EXPECT_EQ(about.minimumSize(), about.maximumSize());
+    EXPECT_TRUE(about.isModal());
+    EXPECT_EQ(about.parentWidget(), &owner);
+    EXPECT_TRUE(about.findChildren<QPushButton*>().isEmpty());
+
+    QLabel* name = labelWithText(about, "Korvan ZR-70 Control Pannel");
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->geometry(), labelPixels({72, 4, 95, 8}));
+    EXPECT_EQ(name->textFormat(), Qt::PlainText);
+    const std::vector<QLabel*> labels = [&] {
+        auto found = about.findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        return std::vector<QLabel*>(found.begin(), found.end());
+    }();
+    ASSERT_EQ(labels.size(), 4u);
+    EXPECT_EQ(labels[1]->geometry(), labelPixels({79, 15, 88, 8}));
+    EXPECT_TRUE(labels[1]->text().startsWith("Copyright"));
+    EXPECT_EQ(labels[2]->geometry(), labelPixels({4, 27, 76, 8}));
+    EXPECT_TRUE(labels[2]->text().contains('@'));
+    EXPECT_EQ(labels[3]->geometry(), labelPixels({4, 39, 151, 8}));
+    EXPECT_TRUE(labels[3]->text().contains("https://"));
+
+    auto* bitmap = about.findChild<BitmapImage*>();
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->image().size(), QSize(60, 17));
+    EXPECT_EQ(bitmap->pos(), pixels({4, 4, 44, 14}).topLeft());
+    EXPECT_EQ(bitmap->size(), QSize(60 + 2 * BitmapImage::kBorder, 17 + 2 * BitmapImage::kBorder));
+}
+
+/// Nothing is cut off: every text fits the rectangle its control was given.
+void expectTextsFit(const QWidget& window) {
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->text().toStdString();
+        EXPECT_LE(label->fontMetrics().height(), label->height()) << label->text().toStdString();
+    }
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        EXPECT_LE(button->sizeHint().width(), button->width()) << button->text().toStdString();
+    }
+    for (const QComboBox* list : window.findChildren<QComboBox*>()) {
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                          QStyle::SC_ComboBoxEditField, list);
+        for (int entry = 0; entry < list->count(); ++entry) {
+            EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(entry)), field.width())
+                << list->objectName().toStdString() << " " << list->itemText(entry).toStdString();
+        }
+    }
+}
+
+TEST_F(LayoutTest, EveryTextFitsItsControl) {
+    expectTextsFit(controls);
+    expectTextsFit(sensitivity);
+    expectTextsFit(presets);
+    expectTextsFit(midiSetup);
+    QWidget owner;
+    AboutDialog about(&owner);
+    expectTextsFit(about);
+}
+
+} // namespace
+} // namespace zr70

@@ -1,0 +1,148 @@
+// The message box and the file dialogs, answered from inside their modal loops.
+
+#include "ui/dialog_file_chooser.h"
+#include "ui/message_box_messages.h"
+#include "ui/modal.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace zr70 {
+namespace {
+
+TEST(MessageBoxMessagesTest, AWarningWithOneOkButtonTitledWithTheApplicationName) {
+    QWidget owner;
+    owner.show();
+    MessageBoxMessages messages(&owner);
+    QString title, text;
+    QWidget* parent = nullptr;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+    testing::ModalWatch watch([&](QWidget& modal) {
+        auto* box = qobject_cast<QMessageBox*>(&modal);
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        parent = box->parentWidget();
+        icon = box->icon();
+        buttons = static_cast<int>(box->buttons().size());
+        box->button(QMessageBox::Ok)->click();
+    });
+    messages.show("Failed on opening C:\\PRESETS\\<B>ROCK</B>.ZR");
+    EXPECT_EQ(watch.count(), 1);
+    EXPECT_EQ(title, QCoreApplication::applicationName());
+    EXPECT_EQ(title, QString("ui_tests"));
+    EXPECT_EQ(text, QString("Failed on opening C:\\PRESETS\\<B>ROCK</B>.ZR"));
+    EXPECT_EQ(parent, &owner);
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(buttons, 1);
+}
+
+TEST(MessageBoxMessagesTest, AnOwnerThatIsGoneLeavesTheBoxWithoutOwner) {
+    MessageBoxMessages messages;
+    {
+        QWidget owner;
+        messages.setOwner(&owner);
+    }
+    EXPECT_EQ(messages.owner(), nullptr);
+    testing::ModalWatch watch;
+    messages.show("No MIDI out devices found");
+    EXPECT_EQ(watch.count(), 1);
+}
+
+struct FileDialogsTest : ::testing::Test {
+    FileDialogsTest() {
+        chooser.setUseNativeDialogs(false);
+        owner.show();
+        startDirectory = QDir::currentPath();
+    }
+
+    /// Answers the next dialog by choosing `name` in the temporary directory,
+    /// after noting how it was set up.
+    testing::ModalWatch choose(const QString& name) {
+        return testing::ModalWatch([this, name](QWidget& modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(&modal);
+            ASSERT_NE(dialog, nullptr);
+            seen = dialog;
+            filters = dialog->nameFilters();
+            parent = dialog->parentWidget();
+            acceptMode = dialog->acceptMode();
+            confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            hidesDetails = dialog->testOption(QFileDialog::HideNameFilterDetails);
+            auto* nameEdit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            initialName = nameEdit != nullptr ? nameEdit->text() : QString();
+            QDialog& asDialog = *dialog; // accept() is public on QDialog
+            if (name.isEmpty()) {
+                asDialog.reject();
+                return;
+            }
+            // As the user would: go to the directory and type the name.
+            dialog->setDirectory(directory.path());
+            ASSERT_NE(nameEdit, nullptr);
+            nameEdit->setText(name);
+            asDialog.accept();
+        });
+    }
+
+    QTemporaryDir directory;
+    QWidget owner;
+    DialogFileChooser chooser{&owner};
+    QString startDirectory;
+
+    QFileDialog* seen = nullptr;
+    QStringList filters;
+    QWidget* parent = nullptr;
+    QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
+    bool confirmsOverwrite = true;
+    bool hidesDetails = false;
+    QString initialName;
+};
+
+TEST_F(FileDialogsTest, OpenDialogOffersZrFilesAndTakesNamesThatDoNotExist) {
+    const auto watch = choose("missing.zr");
+    const std::optional<QString> chosen = chooser.chooseFileToLoad();
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->toStdString(), directory.filePath("missing.zr").toStdString());
+    EXPECT_EQ(acceptMode, QFileDialog::AcceptOpen);
+    EXPECT_EQ(filters, QStringList{"*.ZR (*.ZR *.zr)"});
+    EXPECT_TRUE(hidesDetails); // described as "*.ZR"
+    EXPECT_EQ(initialName, QString("*.ZR"));
+    EXPECT_EQ(parent, &owner);
+    EXPECT_EQ(QDir::currentPath(), startDirectory);
+}
+
+TEST_F(FileDialogsTest, SaveDialogReplacesAFileWithoutAsking) {
+    QFile existing(directory.filePath("live.zr"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    const auto watch = choose("live.zr");
+    const std::optional<QString> chosen = chooser.chooseFileToSave();
+    EXPECT_EQ(watch.count(), 1); // no question came up
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->toStdString(), directory.filePath("live.zr").toStdString());
+    EXPECT_EQ(acceptMode, QFileDialog::AcceptSave);
+    EXPECT_FALSE(confirmsOverwrite);
+    EXPECT_EQ(initialName, QString("*.ZR"));
+    EXPECT_EQ(QDir::currentPath(), startDirectory);
+}
+
+TEST_F(FileDialogsTest, CancelChoosesNothing) {
+    {
+        const auto watch = choose(QString());
+        EXPECT_FALSE(chooser.chooseFileToLoad().has_value());
+    }
+    const auto watch = choose(QString());
+    EXPECT_FALSE(chooser.chooseFileToSave().has_value());
+    EXPECT_EQ(QDir::currentPath(), startDirectory);
+}
+
+} // namespace
+} // namespace zr70

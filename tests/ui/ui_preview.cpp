@@ -1,0 +1,67 @@
+// The panel with a pretend MIDI host of three devices and settings kept in
+// memory, for looking at the layout and taking screenshots:
+//
+//   ui_preview [--tab N] [--about]
+//
+// --tab N selects tab N (0-3) once the window is up; --about opens the About
+// box. Messages go to standard error instead of message boxes, so a missing
+// "default.zr" does not stop the window from showing.
+
+#include "ui/control_panel_dialog.h"
+#include "ui/dialog_file_chooser.h"
+#include "ui/fake_midi_host.h"
+#include "ui/tab_control.h"
+#include "ui/templates.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <QTabBar>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+class StandardErrorMessages : public zr70::UserMessages {
+public:
+    void show(std::string_view text) override {
+        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    const qsizetype tabArgument = arguments.indexOf(QStringLiteral("--tab"));
+    const int tab = tabArgument >= 0 && tabArgument + 1 < arguments.size()
+                        ? arguments.at(tabArgument + 1).toInt()
+                        : 0;
+    const bool about = arguments.contains(QStringLiteral("--about"));
+
+    zr70::ControlsPage controls;
+    zr70::SensitivityPage sensitivity;
+    zr70::PresetsPage presets;
+    zr70::MidiSetupPage midiSetup;
+    zr70::testing::FakeMidiHost host;
+    host.devices = {"Midi Through:Midi Through Port-0 14:0", "ZR-70 USB MIDI:ZR-70 MIDI 1 20:0",
+                    "Virtual Raw MIDI 1-0:VirMIDI 1-0 24:0"};
+    zr70::testing::MemorySettings settings;
+    settings.writeInt(zr70::kSettingsSection, "mididevice", 1);
+    StandardErrorMessages messages;
+    zr70::DialogFileChooser chooser;
+
+    zr70::ControlPanelDialog window({controls, sensitivity, presets, midiSetup},
+                                    {host, settings, messages, chooser}, QPoint(40, 60));
+    chooser.setOwner(&window);
+    if (window.initialise() == zr70::MidiOutputPort::StartResult::EndProgram) {
+        return 0;
+    }
+    window.tabControl().tabBar().setCurrentIndex(tab);
+    if (about) {
+        QTimer::singleShot(200, &window, [&window] { window.systemCommand(zr70::kAboutCommand); });
+    }
+    window.exec();
+    return 0;
+}
