@@ -1,0 +1,62 @@
+#include "control_panel_app.h"
+
+#include "app/settings_profile.h"
+#include "app/window_placement.h"
+#include "midi/rtmidi_host.h"
+#include "ui/control_panel_dialog.h"
+#include "ui/dialog_file_chooser.h"
+#include "ui/dialog_units.h"
+#include "ui/message_box_messages.h"
+#include "ui/templates.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace zr70 {
+namespace {
+
+QSize mainWindowClientSize() {
+    return DialogUnits::of(dialogFont())
+        .toPixels({0, 0, kMainWindowTemplate.width, kMainWindowTemplate.height})
+        .size();
+}
+
+QPoint storedClientPosition(const IntegerSettings& settings) {
+    const QPoint stored(settings.readInt(kSettingsSection, "xpos", kDefaultClientPosition.x()),
+                        settings.readInt(kSettingsSection, "ypos", kDefaultClientPosition.y()));
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.append(screen->geometry());
+    }
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return startPosition(stored, mainWindowClientSize(), screens,
+                         primary ? primary->geometry() : QRect());
+}
+
+} // namespace
+
+ControlPanelApp::ControlPanelApp() : applicationName_(QCoreApplication::applicationName()) {}
+
+int ControlPanelApp::run() {
+    SettingsProfile settings;
+    // The position is read before the window exists; the window stores it
+    // again on every move.
+    const QPoint start = storedClientPosition(settings);
+
+    MessageBoxMessages messages;
+    DialogFileChooser chooser;
+    RtMidiHost host;
+    ControlPanelDialog window({controls_, sensitivity_, presets_, midiSetup_},
+                              {host, settings, messages, chooser}, start);
+    messages.setOwner(&window);
+    chooser.setOwner(&window);
+
+    if (window.initialise() == MidiOutputPort::StartResult::EndProgram) {
+        return 0;
+    }
+    window.exec();
+    return 0;
+}
+
+} // namespace zr70
