@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks what a desktop needs:
+# the program, a valid launcher entry, valid AppStream data and the icons.
+#
+#   install_test.sh <build dir>
+set -uo pipefail
+build=$1
+prefix=$(mktemp -d /tmp/zr70-install.XXXXXX)
+trap 'rm -rf "$prefix"' EXIT
+failed=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok - $what"; else echo "not ok - $what"; failed=$((failed + 1)); fi
+}
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "not ok - cmake --install"; exit 1; }
+share=$prefix/share
+check "the program is installed" test -x "$prefix/bin/zr70"
+check "the launcher entry is valid" desktop-file-validate "$share/applications/org.example.zr70.desktop"
+check "the AppStream metainfo is valid" \
+    appstreamcli validate --no-net --pedantic "$share/metainfo/org.example.zr70.metainfo.xml"
+for size in 16 32 48 64 128; do
+    icon=$share/icons/hicolor/${size}x${size}/apps/zr70.png
+    check "the ${size}x${size} icon is installed at its size" \
+        test "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}"
+done
+((failed == 0))
