@@ -35,7 +35,7 @@ _jack_has_port() {
 }
 
 # _jack_end PID SIGNAL: signals PID, waits up to 5 s for it to end, then
-# kills it.
+# kills it and returns 1.
 _jack_end() {
     local pid=$1 signal=$2 tries=100
     [[ -n "$pid" ]] || return 0
@@ -43,7 +43,10 @@ _jack_end() {
     while ((tries-- > 0)) && kill -0 "$pid" 2>/dev/null; do
         sleep 0.05
     done
-    kill -KILL "$pid" 2>/dev/null || true
+    if kill -KILL "$pid" 2>/dev/null; then
+        wait "$pid" 2>/dev/null || true
+        return 1
+    fi
     wait "$pid" 2>/dev/null || true
 }
 
@@ -89,7 +92,16 @@ jack_dump_stop() {
 
 jack_dummy_stop() {
     jack_dump_stop
-    _jack_end "$JACK_DUMMY_PID" TERM
+    if ! _jack_end "$JACK_DUMMY_PID" TERM; then
+        # JACK's table of servers has room for eight, and a killed server
+        # keeps its place until a server of the same name takes it over:
+        # start it once more and stop it properly.
+        jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -C 0 -P 0 \
+            </dev/null >/dev/null 2>&1 &
+        JACK_DUMMY_PID=$!
+        _jack_wait_for 10 jack_lsp >/dev/null 2>&1 || true
+        _jack_end "$JACK_DUMMY_PID" TERM || true
+    fi
     JACK_DUMMY_PID=
     if [[ -n "${JACK_DEFAULT_SERVER:-}" ]]; then
         rm -f /dev/shm/*_"${JACK_DEFAULT_SERVER}"_* 2>/dev/null || true

@@ -47,9 +47,11 @@ inline std::string findProgram(const std::string& program) {
 class ChildProcess {
 public:
     /// Starts `program` with `arguments`, stdin from /dev/null and stdout and
-    /// stderr into the given files ("/dev/null" to drop them).
+    /// stderr into the given files ("/dev/null" to drop them). The child gets
+    /// `deathSignal` when the test process dies first.
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                 const std::string& stdoutPath, const std::string& stderrPath = "/dev/null") {
+                 const std::string& stdoutPath, const std::string& stderrPath = "/dev/null",
+                 int deathSignal = SIGKILL) {
         std::vector<std::string> words{program};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -62,7 +64,12 @@ public:
         if (pid_ == 0) {
             // Only async-signal-safe calls between fork and exec.
             ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            // JACK's client library blocks signals in the threads it runs
+            // in; the child must take SIGINT and SIGTERM again.
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ::prctl(PR_SET_PDEATHSIG, deathSignal);
             if (::getppid() != parent) {
                 ::_exit(127);
             }
@@ -117,10 +124,11 @@ public:
     }
 
     /// Sends `signal` to the process group and waits for the child to end;
-    /// kills the group when it has not ended after `grace`.
-    void stop(int signal, std::chrono::milliseconds grace = std::chrono::seconds(5)) {
+    /// kills the group when it has not ended after `grace`. False when the
+    /// child had to be killed.
+    bool stop(int signal, std::chrono::milliseconds grace = std::chrono::seconds(5)) {
         if (pid_ <= 0) {
-            return;
+            return true;
         }
         ::kill(-pid_, signal);
         const auto deadline = std::chrono::steady_clock::now() + grace;
@@ -128,13 +136,14 @@ public:
             if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
                 ::kill(-pid_, SIGKILL);
                 pid_ = -1;
-                return;
+                return signal != SIGKILL;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         ::kill(-pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
+        return false;
     }
 
 private:
@@ -192,6 +201,11 @@ public:
         ::setenv("JACK_NO_START_SERVER", "1", 1);
     }
     ~DummyJack() {
+        // Receivers leave properly: a killed client keeps the server waiting
+        // for it when the server stops.
+        for (auto& receiver : receivers_) {
+            receiver->stop(SIGINT);
+        }
         receivers_.clear();
         stopServer();
         removeLeftovers();
@@ -216,19 +230,35 @@ public:
 
     /// Starts the server and waits until it answers; false when it does not.
     bool startServer() {
+        // SIGTERM, not SIGKILL, when the test dies: see stopServer.
         server_ = std::make_unique<ChildProcess>(
             findProgram("jackd"),
             std::vector<std::string>{"--no-realtime", "--name", name_, "--port-max", "64", "-d",
                                      "dummy", "-r", "48000", "-p", "256", "-C", "0", "-P", "0"},
-            path("jackd.log"), path("jackd.err"));
+            path("jackd.log"), path("jackd.err"), SIGTERM);
         return server_->started() && waitFor([this] { return server_->running() && answers(); });
     }
 
     /// Stops the server the way a user would (SIGTERM), or kills it.
+    ///
+    /// JACK keeps its servers in a table in shared memory with room for eight;
+    /// a killed server keeps its place there, and only a server of the same
+    /// name takes it over. So after a kill the server is started once more
+    /// under its name and stopped properly, or eight killed servers would keep
+    /// every later one from starting.
     void stopServer(int signal = SIGTERM) {
-        if (server_) {
-            server_->stop(signal);
-            server_.reset();
+        if (!server_) {
+            return;
+        }
+        const bool properly = server_->stop(signal);
+        server_.reset();
+        if (!properly) {
+            ChildProcess again(
+                findProgram("jackd"),
+                {"--no-realtime", "--name", name_, "-d", "dummy", "-C", "0", "-P", "0"},
+                "/dev/null", "/dev/null", SIGTERM);
+            waitFor([&] { return !again.running() || answers(); });
+            again.stop(SIGTERM);
         }
     }
 
