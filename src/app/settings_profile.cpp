@@ -12,7 +12,11 @@ namespace {
 /// The executable's file name without directory and extension, as the
 /// profile and the message boxes are named after it.
 QString applicationBaseName() {
-    const QString path = QCoreApplication::applicationFilePath();
+    // Without an application object Qt knows no executable and says so on
+    // stderr; the name set by hand is all there is then.
+    const QString path = QCoreApplication::instance() != nullptr
+                             ? QCoreApplication::applicationFilePath()
+                             : QString();
     if (!path.isEmpty()) {
         // completeBaseName strips only the last suffix: "zr70" stays "zr70",
         // "zr70.bin" becomes "zr70", and a dotted name keeps its dots.

@@ -379,12 +379,5 @@ TEST_F(MidiOutputPortTest, ShutdownReleasesClosesAndReportsAFailedClose) {
     EXPECT_EQ(messages.shown.size(), 1u);
 }
 
-TEST_F(MidiOutputPortTest, ShutdownAfterAGoodCloseShowsNothing) {
-    startOn(0);
-    port.shutDown();
-    EXPECT_EQ(host.log, (Log{"release", "close"}));
-    EXPECT_TRUE(messages.shown.empty());
-}
-
 } // namespace
 } // namespace zr70
