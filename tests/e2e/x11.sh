@@ -1,11 +1,13 @@
 # Helpers for driving the real program on a private X server. Source this file.
 
-# Starts Xvfb on a free display and exports DISPLAY. Sets XVFB_PID.
+# Starts Xvfb on a free display and exports DISPLAY. Sets XVFB_PID. The server
+# must not reset when its last client leaves: a program started in that moment
+# could not connect.
 xvfb_start() {
     local fifo display
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
     read -r -t 10 display <"$fifo" || { rm -f "$fifo"; echo "Xvfb did not start" >&2; return 1; }
     rm -f "$fifo"
