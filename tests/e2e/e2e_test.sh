@@ -47,19 +47,20 @@ launch() {
     panel_pid=$!
 }
 
-# Waits for the panel to end; prints its exit status (124 when it did not end).
+# Waits for the panel to end and sets `status` to its exit status (124 when it
+# did not end in time). Runs in this shell, not a subshell: only the shell that
+# started the panel can collect its status.
 wait_exit() {
     local deadline=$((SECONDS + ${1:-10}))
     while kill -0 "$panel_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
     if kill -0 "$panel_pid" 2>/dev/null; then
         kill -9 "$panel_pid"
         wait "$panel_pid" 2>/dev/null
-        panel_pid=
-        echo 124
-        return
+        status=124
+    else
+        wait "$panel_pid"
+        status=$?
     fi
-    wait "$panel_pid"
-    echo $?
     panel_pid=
 }
 
@@ -110,7 +111,8 @@ read -r x y < <(window_position "$main")
 check "the settings hold the client position ($x, $y)" test "$(ini_value xpos) $(ini_value ypos)" = "$x $y"
 check "the first window sits at the default position" test "$x $y" = "20 40"
 keys_to "$main" Escape
-check "Esc ends the program with status 0" test "$(wait_exit)" = 0
+wait_exit
+check "Esc ends the program with status 0 (status $status)" test "$status" = 0
 
 # --- a default preset is loaded and sent -----------------------------------
 # file order 5 1 4 0 2 3 6 14 8 9 10 11 12 13 7
@@ -153,14 +155,15 @@ xdotool windowmove "$main" -10 60
 sleep 0.5
 check "a drag past the left edge stores a negative xpos" test "$(ini_value xpos) $(ini_value ypos)" = "-10 60"
 keys_to "$main" Escape
-check "Esc ends the program with status 0" test "$(wait_exit)" = 0
+wait_exit
+check "Esc ends the program with status 0 (status $status)" test "$status" = 0
 check "the port is closed at exit" bash -c "! jack_lsp 2>/dev/null | grep -qi zr70"
 launch
 main=$(window_wait "$main_title" 15)
 read -r x y < <(window_position "$main")
 check "the next start puts the client area at the stored point ($x, $y)" test "$x $y" = "-10 60"
 keys_to "$main" Escape
-wait_exit >/dev/null
+wait_exit
 
 # --- no MIDI output at all ------------------------------------------------------
 jack_dummy_stop
@@ -174,7 +177,8 @@ else
     check "without any MIDI output the user is told so" grep -qF "No MIDI out devices found" <<<"$text"
     check "no main window shows" bash -c "! xdotool search --onlyvisible --name '$main_title' >/dev/null"
     keys_to "$box" Return
-    check "the program ends with status 0" test "$(wait_exit)" = 0
+    wait_exit
+check "the program ends with status 0 (status $status)" test "$status" = 0
     check "no mididevice was written" test -z "$(ini_value mididevice)"
 fi
 
