@@ -5,9 +5,9 @@
 
 #include "midi/dummy_jack.h"
 #include "midi/midi_output_port.h"
-#include "midi/port_fakes.h"
 #include "midi/rtmidi_host.h"
 #include "support/fakes.h"
+#include "support/shell_fakes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,7 +41,7 @@ void BM_SendAllToJackReceiver(benchmark::State& state) {
                 receiver = index;
             }
         }
-        testing::FakeSettings settings;
+        testing::MemorySettings settings;
         settings.values["zr70/mididevice"] = receiver;
         testing::RecordingMessages messages;
         testing::FakeDeviceList list;

@@ -1,6 +1,6 @@
 #include "app/panel_controller.h"
 #include "support/fakes.h"
-#include "ui/fake_midi_host.h"
+#include "support/shell_fakes.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,26 +10,6 @@
 
 namespace zr70 {
 namespace {
-
-class Ticked : public SendAfterLoadOption {
-public:
-    bool sendAfterLoad() const override { return ticked; }
-    bool ticked = true;
-};
-
-/// Records the device list the port fills.
-class RecordingDeviceList : public DeviceList {
-public:
-    void append(const std::string& name) override { names.push_back(name); }
-    void select(int position) override {
-        if (position >= 0 && position < static_cast<int>(names.size())) {
-            selectedPosition = position;
-        }
-    }
-    int selected() const override { return selectedPosition; }
-    std::vector<std::string> names;
-    int selectedPosition = -1;
-};
 
 struct PanelControllerTest : ::testing::Test {
     PanelControllerTest() {
@@ -48,13 +28,13 @@ struct PanelControllerTest : ::testing::Test {
     QTemporaryDir directory;
     QString previousDirectory;
     testing::FakeLists lists;
-    Ticked option;
+    testing::FakeSendAfterLoad option;
     testing::FakeMidiHost host;
     testing::MemorySettings settings;
     testing::RecordingMessages messages;
     testing::RecordingFeedback feedback;
     testing::ScriptedChooser chooser;
-    RecordingDeviceList devices;
+    testing::FakeDeviceList devices;
     PanelController controller{lists, option, host, settings, messages, feedback, chooser};
 };
 
@@ -70,7 +50,7 @@ TEST_F(PanelControllerTest, NoOutputDeviceEndsTheProgramBeforeAnyPresetIsRead) {
 TEST_F(PanelControllerTest, WithoutDefaultPresetTheDefaultsAreSetAndNothingIsSent) {
     EXPECT_EQ(controller.startUp(devices), MidiOutputPort::StartResult::Running);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Failed on opening DEFAULT.ZR"});
-    EXPECT_EQ(devices.names, (std::vector<std::string>{"Through", "Converter"}));
+    EXPECT_EQ(devices.entries, (std::vector<std::string>{"Through", "Converter"}));
     EXPECT_EQ(devices.selected(), 0);
     EXPECT_EQ(host.openIndex, 0);
     for (ParameterIndex index = 0; index < kParameterCount; ++index) {
@@ -122,8 +102,9 @@ TEST_F(PanelControllerTest, ADeviceSelectionSwitchesThePortAndIsRemembered) {
 TEST_F(PanelControllerTest, EveryMoveStoresXThenY) {
     controller.windowMoved(-10, 300);
     controller.windowMoved(5, 6);
+    using Writes = std::vector<std::pair<std::string, std::int32_t>>;
     EXPECT_EQ(settings.writes,
-              (std::vector<std::string>{"xpos=-10", "ypos=300", "xpos=5", "ypos=6"}));
+              (Writes{{"zr70/xpos", -10}, {"zr70/ypos", 300}, {"zr70/xpos", 5}, {"zr70/ypos", 6}}));
 }
 
 TEST_F(PanelControllerTest, DestroyingTheWindowClosesTheOpenDevice) {

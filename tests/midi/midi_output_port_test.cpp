@@ -1,6 +1,6 @@
 #include "midi/midi_output_port.h"
-#include "midi/port_fakes.h"
 #include "support/fakes.h"
+#include "support/shell_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ namespace {
 
 using testing::Bytes;
 using testing::FakeDeviceList;
-using testing::FakeSettings;
+using testing::MemorySettings;
 
 constexpr int kBusy = 4; // the code a held device answers an open with
 
@@ -106,7 +106,7 @@ struct MidiOutputPortTest : ::testing::Test {
     }
 
     ScriptedHost host;
-    FakeSettings settings;
+    MemorySettings settings;
     testing::RecordingMessages messages;
     FakeDeviceList list;
     MidiOutputPort port{host, settings, messages};
@@ -128,7 +128,7 @@ TEST_F(MidiOutputPortTest, NoDeviceEndsTheProgramBeforeAnythingElse) {
 TEST_F(MidiOutputPortTest, MissingOrMinusOneStoredDeviceMeansDeviceZero) {
     for (std::optional<int> stored : {std::optional<int>{}, std::optional<int>{-1}}) {
         ScriptedHost freshHost;
-        FakeSettings freshSettings;
+        MemorySettings freshSettings;
         FakeDeviceList freshList;
         testing::RecordingMessages shown;
         MidiOutputPort fresh(freshHost, freshSettings, shown);

@@ -3,9 +3,9 @@
 
 #include "midi/dummy_jack.h"
 #include "midi/midi_output_port.h"
-#include "midi/port_fakes.h"
 #include "midi/rtmidi_host.h"
 #include "support/fakes.h"
+#include "support/shell_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -140,7 +140,7 @@ TEST_F(RtMidiHostOnJack, SendAllArrivesIntactAndSendsFailOnceReceiverAndServerHa
     const int receiver = deviceNamed(host, "JACK: dump:input");
     ASSERT_GE(receiver, 0) << "the receiver's port is not in the device list";
 
-    testing::FakeSettings settings;
+    testing::MemorySettings settings;
     settings.values["zr70/mididevice"] = receiver;
     testing::RecordingMessages messages;
     testing::FakeDeviceList list;

@@ -1,5 +1,6 @@
 #include "preset/preset_commands.h"
 #include "support/fakes.h"
+#include "support/shell_fakes.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,27 +12,6 @@ namespace zr70 {
 namespace {
 
 using testing::Bytes;
-
-class ScriptedChooser : public FileChooser {
-public:
-    std::optional<QString> chooseFileToLoad() override {
-        ++loadDialogs;
-        return answer;
-    }
-    std::optional<QString> chooseFileToSave() override {
-        ++saveDialogs;
-        return answer;
-    }
-    std::optional<QString> answer;
-    int loadDialogs = 0;
-    int saveDialogs = 0;
-};
-
-class Ticked : public SendAfterLoadOption {
-public:
-    bool sendAfterLoad() const override { return ticked; }
-    bool ticked = true;
-};
 
 QByteArray presetBytes(std::initializer_list<std::uint8_t> selections) {
     QByteArray bytes;
@@ -66,13 +46,18 @@ struct PresetCommandsTest : ::testing::Test {
     QTemporaryDir directory;
     QString previousDirectory;
     testing::FakeLists lists;
-    Ticked option;
+    testing::FakeSendAfterLoad option;
     testing::RecordingSender port;
     testing::RecordingFeedback feedback;
     testing::RecordingMessages messages;
     ParameterSender sender{lists, port, feedback};
     PresetFile file{lists, option, sender, messages};
-    ScriptedChooser chooser;
+    void answer(std::optional<QString> path) {
+        chooser.loadAnswer = path;
+        chooser.saveAnswer = path;
+    }
+
+    testing::ScriptedChooser chooser;
     PresetCommands commands{file, chooser, messages};
 };
 
@@ -99,7 +84,7 @@ TEST(PresetExtensionTest, ADotInADirectoryNameIsNoExtension) {
 }
 
 TEST_F(PresetCommandsTest, CancelledDialogsChangeNothingAndSayNothing) {
-    chooser.answer.reset();
+    answer(std::nullopt);
     lists.setSelection(0, 5);
     commands.loadPreset();
     commands.savePreset();
@@ -114,7 +99,7 @@ TEST_F(PresetCommandsTest, CancelledDialogsChangeNothingAndSayNothing) {
 TEST_F(PresetCommandsTest, WrongExtensionOnLoadSaysWrongFileTypeAndReadsNothing) {
     for (const char* name : {"live.Zr", "live", "live.", "set.zr.bak"}) {
         writeFile(path(name), presetBytes({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
-        chooser.answer = path(name);
+        answer(path(name));
         commands.loadPreset();
     }
     EXPECT_EQ(messages.shown, std::vector<std::string>(4, "Wrong file type"));
@@ -124,7 +109,7 @@ TEST_F(PresetCommandsTest, WrongExtensionOnLoadSaysWrongFileTypeAndReadsNothing)
 
 TEST_F(PresetCommandsTest, WrongExtensionOnSaveSaysWrongFilenameExtensionAndWritesNothing) {
     for (const char* name : {"live.Zr", "live", "live.", "set.zr.bak"}) {
-        chooser.answer = path(name);
+        answer(path(name));
         commands.savePreset();
     }
     EXPECT_EQ(messages.shown, std::vector<std::string>(4, "Wrong filename extension"));
@@ -133,7 +118,7 @@ TEST_F(PresetCommandsTest, WrongExtensionOnSaveSaysWrongFilenameExtensionAndWrit
 
 TEST_F(PresetCommandsTest, LoadWithTheBoxTickedSetsTheListsAndSendsAllFifteen) {
     writeFile(path("LIVE.ZR"), presetBytes({1, 3, 2, 15, 1, 2, 1, 1, 7, 6, 5, 4, 3, 2, 3}));
-    chooser.answer = path("LIVE.ZR");
+    answer(path("LIVE.ZR"));
     commands.loadPreset();
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(lists.selection(0), 15);
@@ -146,7 +131,7 @@ TEST_F(PresetCommandsTest, LoadWithTheBoxTickedSetsTheListsAndSendsAllFifteen) {
 
 TEST_F(PresetCommandsTest, UntickedBoxLoadsWithoutSendingAndTickingAgainSendsTheNextLoad) {
     writeFile(path("set.one.zr"), presetBytes({1, 3, 2, 15, 1, 2, 1, 1, 7, 6, 5, 4, 3, 2, 3}));
-    chooser.answer = path("set.one.zr");
+    answer(path("set.one.zr"));
     option.ticked = false;
     commands.loadPreset();
     EXPECT_EQ(lists.selection(0), 15);
@@ -158,7 +143,7 @@ TEST_F(PresetCommandsTest, UntickedBoxLoadsWithoutSendingAndTickingAgainSendsThe
 }
 
 TEST_F(PresetCommandsTest, AMissingFileWithAGoodExtensionIsReportedByTheLoad) {
-    chooser.answer = path("missing.zr");
+    answer(path("missing.zr"));
     commands.loadPreset();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], "Failed on opening " + path("missing.zr").toUpper().toStdString());
@@ -166,7 +151,7 @@ TEST_F(PresetCommandsTest, AMissingFileWithAGoodExtensionIsReportedByTheLoad) {
 
 TEST_F(PresetCommandsTest, SaveReplacesAnExistingFileWithoutAsking) {
     writeFile(path("live.zr"), QByteArray(200, 'x'));
-    chooser.answer = path("live.zr");
+    answer(path("live.zr"));
     commands.savePreset();
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(readFile(path("live.zr")),
@@ -178,7 +163,7 @@ TEST_F(PresetCommandsTest, PathsLongerThanNinetyNineCharactersAreUsedWhole) {
     ASSERT_TRUE(QDir().mkpath(deep));
     const QString longPath = deep + "/live.zr";
     ASSERT_GT(longPath.size(), 120);
-    chooser.answer = longPath;
+    answer(longPath);
     lists.setSelection(0, 9);
     commands.savePreset();
     lists.setSelection(0, 0);

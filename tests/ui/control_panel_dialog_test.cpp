@@ -2,10 +2,10 @@
 // buttons, the About entry, closing and shutdown, with a scripted MIDI host.
 
 #include "support/fakes.h"
+#include "support/shell_fakes.h"
 #include "ui/about_dialog.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_template.h"
-#include "ui/fake_midi_host.h"
 #include "ui/modal.h"
 #include "ui/tab_control.h"
 #include "ui/templates.h"
@@ -174,8 +174,9 @@ TEST_F(ControlPanelDialogTest, TheClientAreaLandsOnTheStartPositionAndEveryMoveI
     window->setGeometry(QRect(QPoint(60, 75), window->size()));
     QCoreApplication::processEvents();
     ASSERT_GE(settings.writes.size(), 2u);
-    EXPECT_EQ(settings.writes[settings.writes.size() - 2], "xpos=60");
-    EXPECT_EQ(settings.writes.back(), "ypos=75");
+    EXPECT_EQ(settings.writes[settings.writes.size() - 2],
+              std::make_pair(std::string("zr70/xpos"), 60));
+    EXPECT_EQ(settings.writes.back(), std::make_pair(std::string("zr70/ypos"), 75));
 }
 
 TEST_F(ControlPanelDialogTest, SwitchingTabsShowsOnePageAtItsPlaceAndSendsNothing) {

@@ -3,11 +3,11 @@
 // font, and the keyboard order.
 
 #include "support/fakes.h"
+#include "support/shell_fakes.h"
 #include "ui/about_dialog.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
-#include "ui/fake_midi_host.h"
 #include "ui/pages.h"
 #include "ui/static_controls.h"
 #include "ui/tab_control.h"

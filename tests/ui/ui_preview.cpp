@@ -7,9 +7,9 @@
 // box. Messages go to standard error instead of message boxes, so a missing
 // "default.zr" does not stop the window from showing.
 
+#include "support/shell_fakes.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_file_chooser.h"
-#include "ui/fake_midi_host.h"
 #include "ui/tab_control.h"
 #include "ui/templates.h"
 

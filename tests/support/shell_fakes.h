@@ -1,10 +1,13 @@
 #pragma once
 
-// A MIDI host, a settings store and file dialogs that tests script.
+// Stand-ins for the MIDI host, the settings file, the file dialogs, the device
+// list and the "Send sysex afer load" box, shared by the logic and widget tests.
 
+#include "midi/device_list.h"
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 #include "preset/file_chooser.h"
+#include "preset/preset_file.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,6 +15,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zr70::testing {
@@ -82,7 +86,8 @@ public:
     std::vector<std::vector<std::uint8_t>> sent;
 };
 
-/// Settings kept in memory; `writes` lists "key=value" in the order written.
+/// Settings kept in memory; `writes` lists ("section/key", value) in the order
+/// written.
 class MemorySettings : public IntegerSettings {
 public:
     std::int32_t readInt(std::string_view section, std::string_view key,
@@ -91,12 +96,13 @@ public:
         return found == values.end() ? fallback : found->second;
     }
     bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override {
-        values[std::string(section) + "/" + std::string(key)] = value;
-        writes.push_back(std::string(key) + "=" + std::to_string(value));
+        const std::string name = std::string(section) + "/" + std::string(key);
+        values[name] = value;
+        writes.emplace_back(name, value);
         return true;
     }
     std::map<std::string, std::int32_t> values;
-    std::vector<std::string> writes;
+    std::vector<std::pair<std::string, std::int32_t>> writes;
 };
 
 /// Answers each dialog with the scripted path, or as cancelled.
@@ -114,6 +120,28 @@ public:
     std::optional<QString> saveAnswer;
     int loadDialogs = 0;
     int saveDialogs = 0;
+};
+
+class FakeDeviceList : public DeviceList {
+public:
+    void append(const std::string& name) override { entries.push_back(name); }
+    void select(int position) override {
+        ++selectCalls;
+        if (position >= 0 && position < static_cast<int>(entries.size())) {
+            selection = position;
+        }
+    }
+    int selected() const override { return selection; }
+
+    std::vector<std::string> entries;
+    int selection = -1;
+    int selectCalls = 0;
+};
+
+class FakeSendAfterLoad : public SendAfterLoadOption {
+public:
+    bool sendAfterLoad() const override { return ticked; }
+    bool ticked = true;
 };
 
 } // namespace zr70::testing
