@@ -151,13 +151,15 @@ check "Save As DEFAULT.ZR writes the 47 expected bytes" \
     test "$(od -An -tx1 "$root/work/default.zr")" = "$expected_file"
 
 # --- Esc, then the next start comes back at the stored point ----------------
+connected() { jack_lsp -c 2>/dev/null | awk '/^zr70:/ {out = 1; next} /^[^ ]/ {out = 0} out && /dump:input/ {found = 1} END {exit !found}'; }
+check "the panel's output is connected to the receiver while it runs" connected
 xdotool windowmove "$main" -10 60
 sleep 0.5
 check "a drag past the left edge stores a negative xpos" test "$(ini_value xpos) $(ini_value ypos)" = "-10 60"
 keys_to "$main" Escape
 wait_exit
 check "Esc ends the program with status 0 (status $status)" test "$status" = 0
-check "the port is closed at exit" bash -c "! jack_lsp 2>/dev/null | grep -qi zr70"
+check "the port is closed at exit" bash -c "! jack_lsp 2>/dev/null | grep -q '^zr70'"
 launch
 main=$(window_wait "$main_title" 15)
 read -r x y < <(window_position "$main")
