@@ -1,5 +1,6 @@
 #include "control_panel_app.h"
 
+#include "app/application_name.h"
 #include "app/settings_profile.h"
 #include "app/window_placement.h"
 #include "midi/rtmidi_host.h"
@@ -36,7 +37,11 @@ QPoint storedClientPosition(const IntegerSettings& settings) {
 
 } // namespace
 
-ControlPanelApp::ControlPanelApp() : applicationName_(QCoreApplication::applicationName()) {}
+ControlPanelApp::ControlPanelApp() : applicationName_(executableBaseName()) {
+    // One name for the message box titles and the settings file, whatever
+    // the program was started as.
+    QCoreApplication::setApplicationName(applicationName_);
+}
 
 int ControlPanelApp::run() {
     SettingsProfile settings;

@@ -1,39 +1,23 @@
 #include "app/settings_profile.h"
 
+#include "app/qt_text.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
 namespace zr70 {
 namespace {
 
-/// The executable's file name without directory and extension, as the
-/// profile and the message boxes are named after it.
-QString applicationBaseName() {
-    // Without an application object Qt knows no executable and says so on
-    // stderr; the name set by hand is all there is then.
-    const QString path = QCoreApplication::instance() != nullptr
-                             ? QCoreApplication::applicationFilePath()
-                             : QString();
-    if (!path.isEmpty()) {
-        // completeBaseName strips only the last suffix: "zr70" stays "zr70",
-        // "zr70.bin" becomes "zr70", and a dotted name keeps its dots.
-        return QFileInfo(path).completeBaseName();
-    }
-    return QCoreApplication::applicationName();
-}
-
 QString defaultProfilePath() {
     const QString directory =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return QDir(directory).filePath(applicationBaseName() + QStringLiteral(".INI"));
+    return QDir(directory).filePath(QCoreApplication::applicationName() + QStringLiteral(".INI"));
 }
 
 QString settingsKey(std::string_view section, std::string_view key) {
-    return QString::fromUtf8(section.data(), static_cast<qsizetype>(section.size())) +
-           QLatin1Char('/') + QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+    return toQString(section) + QLatin1Char('/') + toQString(key);
 }
 
 } // namespace

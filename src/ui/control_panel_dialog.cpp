@@ -1,5 +1,7 @@
 #include "ui/control_panel_dialog.h"
 
+#include "app/qt_text.h"
+
 #include "ui/about_dialog.h"
 #include "ui/artwork.h"
 #include "ui/dialog_template.h"
@@ -17,10 +19,6 @@ namespace zr70 {
 namespace {
 
 constexpr int kCommandMask = 0xFFF0;
-
-QString toQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QAction* addCommand(QMenu& menu, const QString& text, int command) {
     QAction* action = menu.addAction(text);

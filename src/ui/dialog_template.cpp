@@ -1,5 +1,7 @@
 #include "ui/dialog_template.h"
 
+#include "app/qt_text.h"
+
 #include "ui/artwork.h"
 #include "ui/static_controls.h"
 #include "ui/tab_control.h"
@@ -19,7 +21,7 @@ namespace zr70 {
 namespace {
 
 QString textOf(const ControlTemplate& control) {
-    return QString::fromUtf8(control.text.data(), static_cast<qsizetype>(control.text.size()));
+    return toQString(control.text);
 }
 
 Qt::Alignment alignmentOf(const ControlTemplate& control) {
@@ -112,8 +114,7 @@ std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& l
     const DialogUnits units = DialogUnits::of(window.font());
     window.setFixedSize(units.toPixelsX(layout.width), units.toPixelsY(layout.height));
     if (!layout.caption.empty()) {
-        window.setWindowTitle(QString::fromUtf8(layout.caption.data(),
-                                                static_cast<qsizetype>(layout.caption.size())));
+        window.setWindowTitle(toQString(layout.caption));
     }
 
     std::vector<QWidget*> controls;

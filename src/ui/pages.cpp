@@ -1,5 +1,7 @@
 #include "ui/pages.h"
 
+#include "app/qt_text.h"
+
 #include "ui/dialog_template.h"
 #include "ui/templates.h"
 
@@ -22,7 +24,7 @@ ParameterPage::ParameterPage(const DialogTemplate& layout, Page page, QWidget* p
         QComboBox* list = findControl<QComboBox>(*this, parameter.controlId);
         Q_ASSERT(list != nullptr);
         for (std::string_view value : parameter.values) {
-            list->addItem(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+            list->addItem(toQString(value));
         }
         list->setCurrentIndex(-1);
         // activated comes with every pick by the user, also of the entry that
