@@ -44,16 +44,23 @@ std::int32_t SettingsProfile::readInt(std::string_view section, std::string_view
 }
 
 bool SettingsProfile::writeInt(std::string_view section, std::string_view key, std::int32_t value) {
+    return writeInts(section, {{key, value}});
+}
+
+bool SettingsProfile::writeInts(std::string_view section, std::initializer_list<Entry> entries) {
     QSettings settings(filePath_, QSettings::IniFormat);
-    // Written as a decimal string, so the file holds exactly "key=-10".
-    settings.setValue(settingsKey(section, key), QString::number(value));
+    for (const auto& [key, value] : entries) {
+        // Written as a decimal string, so the file holds exactly "key=-10".
+        settings.setValue(settingsKey(section, key), QString::number(value));
+    }
+    // One sync for all of them: a drag reports many moves, and each sync
+    // locks, rewrites and flushes the whole file.
     settings.sync();
     return settings.status() == QSettings::NoError;
 }
 
 void storeWindowPosition(IntegerSettings& settings, std::int32_t x, std::int32_t y) {
-    settings.writeInt(kSettingsSection, "xpos", x);
-    settings.writeInt(kSettingsSection, "ypos", y);
+    settings.writeInts(kSettingsSection, {{"xpos", x}, {"ypos", y}});
 }
 
 } // namespace zr70

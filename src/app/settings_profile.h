@@ -18,6 +18,7 @@ public:
     std::int32_t readInt(std::string_view section, std::string_view key,
                          std::int32_t fallback) const override;
     bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override;
+    bool writeInts(std::string_view section, std::initializer_list<Entry> entries) override;
 
     const QString& filePath() const { return filePath_; }
 
