@@ -1,8 +1,19 @@
 #include "ui/dialog_file_chooser.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace zr70 {
+
+namespace {
+
+/// A name with a wildcard in it names no file: it is a pattern to list by.
+bool isPattern(const QString& name) {
+    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?')) ||
+           name.contains(QLatin1Char('['));
+}
+
+} // namespace
 
 std::optional<QString> DialogFileChooser::chooseFileToLoad() {
     return choose(false);
@@ -13,26 +24,44 @@ std::optional<QString> DialogFileChooser::chooseFileToSave() {
 }
 
 std::optional<QString> DialogFileChooser::choose(bool save) {
-    QFileDialog dialog(owner_.data(), QString(), QString(), QString::fromLatin1(kFileType));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // The open dialog takes names of files that do not exist too: loading one
-    // then says that it cannot be opened.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    QFileDialog::Options options =
-        QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails;
-    if (!native_) {
-        options |= QFileDialog::DontUseNativeDialog;
+    const QString fileType = QString::fromLatin1(kFileType);
+    QString directory; // at first wherever the dialog starts by itself
+    QString name = QString::fromLatin1(kInitialName);
+    // A pattern typed into the name box and confirmed lists the files that
+    // match it, in the same directory, and the user chooses on. It is never
+    // handed on as a file name: "*.ZR" is no place to save to.
+    for (;;) {
+        QFileDialog dialog(owner_.data(), QString(), directory, fileType);
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        // The open dialog takes names of files that do not exist too: loading
+        // one then says that it cannot be opened.
+        dialog.setFileMode(QFileDialog::AnyFile);
+        QFileDialog::Options options =
+            QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails;
+        if (!native_) {
+            options |= QFileDialog::DontUseNativeDialog;
+        }
+        dialog.setOptions(options);
+        if (name != QLatin1String(kInitialName)) {
+            const QString typed = name + QLatin1String(" (") + name + QLatin1Char(')');
+            dialog.setNameFilters({typed, fileType});
+            dialog.selectNameFilter(typed);
+        }
+        dialog.selectFile(name);
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty() || chosen.first().isEmpty()) {
+            return std::nullopt;
+        }
+        const QFileInfo file(chosen.first());
+        if (!isPattern(file.fileName())) {
+            return chosen.first();
+        }
+        directory = file.absolutePath();
+        name = file.fileName();
     }
-    dialog.setOptions(options);
-    dialog.selectFile(QString::fromLatin1(kInitialName));
-    if (dialog.exec() != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty()) {
-        return std::nullopt;
-    }
-    return chosen.first();
 }
 
 } // namespace zr70

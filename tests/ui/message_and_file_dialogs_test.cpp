@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -132,6 +133,68 @@ TEST_F(FileDialogsTest, SaveDialogReplacesAFileWithoutAsking) {
     EXPECT_FALSE(confirmsOverwrite);
     EXPECT_EQ(initialName, QString("*.ZR"));
     EXPECT_EQ(QDir::currentPath(), startDirectory);
+}
+
+/// Answers each dialog that comes up with the next of `names`, typed into the
+/// name box and confirmed with Enter; notes each dialog's directory, name
+/// filter and name box as it came up.
+struct TypedNames {
+    QStringList directories;
+    QStringList selectedFilters;
+    QStringList initialNames;
+};
+
+testing::ModalWatch typeNames(const QString& directory, QStringList names, TypedNames& seen) {
+    return testing::ModalWatch([directory, names, &seen](QWidget& modal) mutable {
+        auto* dialog = qobject_cast<QFileDialog*>(&modal);
+        ASSERT_NE(dialog, nullptr);
+        auto* nameEdit = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(nameEdit, nullptr);
+        seen.directories.push_back(dialog->directory().path());
+        seen.selectedFilters.push_back(dialog->selectedNameFilter());
+        seen.initialNames.push_back(nameEdit->text());
+        if (names.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        if (seen.directories.size() == 1) {
+            dialog->setDirectory(directory);
+        }
+        nameEdit->setText(names.takeFirst());
+        QTest::keyClick(nameEdit, Qt::Key_Return);
+    });
+}
+
+TEST_F(FileDialogsTest, ANameWithWildcardsFiltersTheListAndTheDialogStaysInItsDirectory) {
+    for (const bool save : {false, true}) {
+        SCOPED_TRACE(save ? "save" : "open");
+        TypedNames seen;
+        std::optional<QString> chosen;
+        {
+            const auto watch =
+                typeNames(directory.path(), {"*.ZR", "set?.zr", "[ab]*", "live.zr"}, seen);
+            chosen = save ? chooser.chooseFileToSave() : chooser.chooseFileToLoad();
+        }
+        ASSERT_TRUE(chosen.has_value());
+        EXPECT_EQ(chosen->toStdString(), directory.filePath("live.zr").toStdString());
+        ASSERT_EQ(seen.directories.size(), 4);
+        for (qsizetype again = 1; again < 4; ++again) {
+            EXPECT_EQ(seen.directories[again], directory.path()) << again;
+        }
+        // The file type shows without its details.
+        EXPECT_EQ(seen.selectedFilters, (QStringList{"*.ZR", "*.ZR", "set?.zr", "[ab]*"}));
+        EXPECT_EQ(seen.initialNames, (QStringList{"*.ZR", "*.ZR", "set?.zr", "[ab]*"}));
+        EXPECT_EQ(QDir::currentPath(), startDirectory);
+    }
+}
+
+TEST_F(FileDialogsTest, CancelAfterAFilterChoosesNothing) {
+    for (const bool save : {false, true}) {
+        TypedNames seen;
+        const auto watch = typeNames(directory.path(), {"*.ZR"}, seen);
+        EXPECT_FALSE((save ? chooser.chooseFileToSave() : chooser.chooseFileToLoad()).has_value());
+        EXPECT_EQ(seen.directories.size(), 2) << save;
+    }
 }
 
 TEST_F(FileDialogsTest, CancelChoosesNothing) {
