@@ -3,6 +3,7 @@
 #include "app/qt_text.h"
 
 #include "ui/artwork.h"
+#include "ui/panel_style.h"
 #include "ui/static_controls.h"
 #include "ui/tab_control.h"
 
@@ -32,6 +33,7 @@ Qt::Alignment alignmentOf(const ControlTemplate& control) {
 QWidget* createDropDownList(const ControlTemplate& control, QWidget& parent,
                             const QRect& openRect) {
     auto* list = new QComboBox(&parent);
+    list->setStyle(&panelStyle());
     list->setEditable(false);
     list->setInsertPolicy(QComboBox::NoInsert);
     // The template gives the height of the opened list; the closed control is

@@ -1,8 +1,8 @@
 #include "ui/tab_control.h"
 
-#include <QApplication>
+#include "ui/panel_style.h"
+
 #include <QPainter>
-#include <QProxyStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 
@@ -10,49 +10,19 @@ namespace zr70 {
 
 namespace {
 
-/// Horizontal and vertical room around a tab's label, in pixels: six on each
-/// side and four above and below, the padding the layout was drawn with.
-constexpr int kTabHorizontalSpace = 12;
-constexpr int kTabVerticalSpace = 8;
-
-/// The application's style with tighter tab padding. The widget style's own
-/// padding makes the four labels wider than the strip left of the indicator.
-class TightTabStyle : public QProxyStyle {
-public:
-    TightTabStyle() : QProxyStyle(QApplication::style()->name()) {}
-
-    int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                    const QWidget* widget) const override {
-        switch (metric) {
-        case PM_TabBarTabHSpace:
-            return kTabHorizontalSpace;
-        case PM_TabBarTabVSpace:
-            return kTabVerticalSpace;
-        default:
-            return QProxyStyle::pixelMetric(metric, option, widget);
-        }
-    }
-};
-
 /// Where the first tab starts: the selected tab widens by this much to each side.
 constexpr int kTabStripIndent = 2;
 
 } // namespace
 
-TabControl::TabControl(QWidget* parent)
-    : QWidget(parent), tabStyle_(std::make_unique<TightTabStyle>()), bar_(new QTabBar(this)) {
-    bar_->setStyle(tabStyle_.get());
+TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
+    bar_->setStyle(&panelStyle());
     bar_->setDrawBase(false);
     bar_->setExpanding(false);
     bar_->setUsesScrollButtons(false);
     bar_->setElideMode(Qt::ElideNone);
     connect(bar_, &QTabBar::currentChanged, this, [this] { update(); });
     placeTabBar();
-}
-
-TabControl::~TabControl() {
-    // The tab bar uses the padding style until its very end, so it goes first.
-    delete bar_;
 }
 
 int TabControl::addTab(const QString& label) {

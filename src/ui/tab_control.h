@@ -2,23 +2,19 @@
 
 #include <QWidget>
 
-#include <memory>
-
-class QStyle;
 class QTabBar;
 
 namespace zr70 {
 
 /// One row of text tabs over a framed pane. The pages are not managed here:
 /// they are plain children that the owner places at a fixed point and shows or
-/// hides as the selected tab changes. The tabs are padded more tightly than the
-/// widget style would pad them, so the four labels end before the transmit
+/// hides as the selected tab changes. The tabs take the panel's style, which
+/// pads them tightly enough for the four labels to end before the transmit
 /// indicator at the right end of the strip.
 class TabControl : public QWidget {
     Q_OBJECT
 public:
     explicit TabControl(QWidget* parent = nullptr);
-    ~TabControl() override;
 
     QTabBar& tabBar() const { return *bar_; }
 
@@ -32,7 +28,6 @@ protected:
 private:
     void placeTabBar();
 
-    std::unique_ptr<QStyle> tabStyle_;
     QTabBar* bar_;
 };
 

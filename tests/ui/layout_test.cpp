@@ -18,8 +18,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -149,8 +151,35 @@ struct ParameterRow {
     ParameterIndex parameter;
 };
 
+/// Opens `list` and holds it against the height its layout gives the opened
+/// control: with more entries than fit, the closed part and the list dropped
+/// below it reach that height within one entry and the rest scroll; a list
+/// of fewer entries is as short as they are.
+void expectOpenedHeight(QComboBox& list, const QRect& open) {
+    list.showPopup();
+    QAbstractItemView* view = list.view();
+    const QWidget* popup = view->window();
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_GE(popup->mapToGlobal(QPoint(0, 0)).y(),
+              list.mapToGlobal(QPoint(0, list.height() - 1)).y());
+    const int entryHeight = view->sizeHintForRow(0);
+    const int openedHeight = list.height() + popup->height();
+    const int shown = view->viewport()->height() / entryHeight;
+    EXPECT_EQ(shown, std::min(list.count(), list.maxVisibleItems()));
+    if (list.count() > shown) {
+        EXPECT_NEAR(openedHeight, open.height(), entryHeight);
+        EXPECT_TRUE(view->verticalScrollBar()->isVisible());
+    } else {
+        EXPECT_LE(openedHeight, open.height());
+        EXPECT_FALSE(view->verticalScrollBar()->isVisible());
+    }
+    list.hidePopup();
+}
+
 void expectParameterPage(ParameterPage& page, const std::vector<ParameterRow>& rows) {
     EXPECT_EQ(page.size(), pixels({0, 0, 208, 69}).size());
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
     std::vector<QWidget*> expectedOrder;
     for (const ParameterRow& row : rows) {
         SCOPED_TRACE(row.label);
@@ -182,6 +211,7 @@ void expectParameterPage(ParameterPage& page, const std::vector<ParameterRow>& r
                       parameter.values[static_cast<std::size_t>(entry)]);
         }
         EXPECT_EQ(list->currentIndex(), -1);
+        expectOpenedHeight(*list, open);
         expectedOrder.push_back(list);
     }
     EXPECT_EQ(keyboardOrder(page), expectedOrder);
