@@ -31,6 +31,7 @@ int PanelStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWid
                           QStyleHintReturn* returnData) const {
     switch (hint) {
     case SH_ComboBox_Popup:
+    case SH_ComboBox_AllowWheelScrolling:
         return 0;
     default:
         return QProxyStyle::styleHint(hint, option, widget, returnData);

@@ -11,6 +11,9 @@ namespace zr70 {
 /// - A drop-down list opens as a list below the control, as high as its
 ///   maximum number of visible entries allows, with a scroll bar for the
 ///   rest; styles that open it as a menu show every entry instead.
+/// - A turn of the mouse wheel over a closed drop-down list changes nothing.
+///   Each change of a list goes to the converter, and a wheel turned on its
+///   way past the window must not retune it.
 class PanelStyle : public QProxyStyle {
     Q_OBJECT
 public:

@@ -21,6 +21,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -219,6 +220,32 @@ TEST_F(ControlPanelDialogTest, PickingTheEntryThatIsAlreadySelectedSendsItAgain)
     EXPECT_EQ(host.sent[0],
               (Bytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x03, 0x40, 0x3D, 0xF7}));
     EXPECT_EQ(list->currentIndex(), 1);
+}
+
+TEST_F(ControlPanelDialogTest, TheMouseWheelOverAClosedListChangesAndSendsNothing) {
+    startAndShow();
+    for (const ListPlace& place : kLists) {
+        SCOPED_TRACE(place.id);
+        clickTab(place.tab);
+        auto* list = findControl<QComboBox>(*pageOf(place.tab), place.id);
+        ASSERT_NE(list, nullptr);
+        const int before = list->currentIndex();
+        // Turned on the way past the window, and turned over the list that
+        // has the keyboard focus: neither is a pick.
+        for (const bool focused : {false, true}) {
+            if (focused) {
+                list->setFocus();
+            }
+            for (const int delta : {-120, 120, 120}) {
+                const QPoint inside(list->width() / 2, list->height() / 2);
+                QWheelEvent turn(inside, list->mapToGlobal(inside), QPoint(), QPoint(0, delta),
+                                 Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(list, &turn);
+            }
+        }
+        EXPECT_EQ(list->currentIndex(), before);
+    }
+    EXPECT_TRUE(host.sent.empty());
 }
 
 TEST_F(ControlPanelDialogTest, SelectionsMadeByTheProgramSendNothing) {
