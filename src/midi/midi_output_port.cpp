@@ -38,21 +38,15 @@ MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
     const int stored = settings_.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
     current_ = stored == kNoStoredDevice ? 0 : stored;
 
-    const int opened = host_.openDevice(current_);
-    if (opened != 0) {
-        // The program goes on with the port closed; every send fails until
-        // the user picks a device that opens.
-        messages_.show(cutErrorText(host_.errorText(opened)));
-    } else {
-        open_ = true;
-        const int prepared = host_.prepareBuffer();
-        if (prepared != 0) {
-            messages_.show(cutErrorText(host_.errorText(prepared)));
-            // The program ends now; leave no device behind for the caller.
-            host_.closeDevice();
-            open_ = false;
+    if (const std::optional<OpenFailure> failure = openAndPrepare(current_)) {
+        messages_.show(cutErrorText(host_.errorText(failure->code)));
+        if (failure->step == OpenFailure::Step::Prepare) {
+            // The device has been closed again, so the program ends without
+            // leaving one open behind.
             return StartResult::EndProgram;
         }
+        // The device did not open: the program goes on with the port closed,
+        // and every send fails until the user picks a device that opens.
     }
 
     devices.select(current_);
@@ -69,7 +63,7 @@ void MidiOutputPort::changeDevice(int position) {
         closeQuietly();
     }
 
-    if (openAndPrepare(position) == 0) {
+    if (!openAndPrepare(position)) {
         current_ = position;
         settings_.writeInt(kSettingsSection, kDeviceKey, current_);
         return;
@@ -103,10 +97,10 @@ void MidiOutputPort::shutDown() {
     }
 }
 
-int MidiOutputPort::openAndPrepare(int index) {
+std::optional<MidiOutputPort::OpenFailure> MidiOutputPort::openAndPrepare(int index) {
     const int opened = host_.openDevice(index);
     if (opened != 0) {
-        return opened;
+        return OpenFailure{OpenFailure::Step::Open, opened};
     }
     open_ = true;
     const int prepared = host_.prepareBuffer();
@@ -115,8 +109,9 @@ int MidiOutputPort::openAndPrepare(int index) {
         // open: close it again.
         host_.closeDevice();
         open_ = false;
+        return OpenFailure{OpenFailure::Step::Prepare, prepared};
     }
-    return prepared;
+    return std::nullopt;
 }
 
 void MidiOutputPort::closeQuietly() {

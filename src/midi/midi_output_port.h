@@ -6,6 +6,8 @@
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 
+#include <optional>
+
 namespace zr70 {
 
 /// The program's one connection to a MIDI output device: lists the devices,
@@ -38,9 +40,15 @@ public:
     static constexpr int kNotOpen = -1;
 
 private:
+    /// The step of opening a device that failed, and the host's code for it.
+    struct OpenFailure {
+        enum class Step { Open, Prepare } step;
+        int code;
+    };
+
     /// Opens device `index` and prepares the buffer; on a failed preparation
-    /// the device is closed again. Returns the host's code of the failed step.
-    int openAndPrepare(int index);
+    /// the device is closed again. Nothing when both steps succeeded.
+    std::optional<OpenFailure> openAndPrepare(int index);
     void closeQuietly();
 
     MidiHost& host_;

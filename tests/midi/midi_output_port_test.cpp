@@ -306,6 +306,22 @@ TEST_F(MidiOutputPortTest, FailedPreparationOnAChangeCountsAsABusyDevice) {
     EXPECT_TRUE(settings.writes.empty());
 }
 
+TEST_F(MidiOutputPortTest, FailedPreparationOnTheReOpenLeavesThePortClosedWithOneMessage) {
+    startOn(0);
+    host.prepareFailsOn = {0, 2};
+    port.changeDevice(2);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
+    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare", "close", "open 0", "prepare",
+                             "close"}));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.currentDevice(), 0);
+    EXPECT_EQ(list.selected(), 0);
+    EXPECT_TRUE(settings.writes.empty());
+    host.log.clear();
+    port.shutDown();
+    EXPECT_TRUE(host.log.empty());
+}
+
 TEST_F(MidiOutputPortTest, ChangeToTheOpenDeviceReopensItAndStoresItAgain) {
     startOn(2);
     port.changeDevice(2);
