@@ -107,9 +107,14 @@ MidiSetupPage::MidiSetupPage(QWidget* parent) : QWidget(parent) {
     // it selects.
     connect(list_, &QListWidget::itemSelectionChanged, this, [this] {
         const int position = selected();
-        if (position >= 0) {
-            emit deviceSelected(position);
+        if (position < 0) {
+            // Ctrl+click or Ctrl+Space takes the selection away, but the
+            // device stays open: its entry stays selected.
+            select(inUse_);
+            return;
         }
+        inUse_ = position;
+        emit deviceSelected(position);
     });
 }
 
@@ -121,6 +126,7 @@ void MidiSetupPage::select(int position) {
     if (position < 0 || position >= list_->count()) {
         return;
     }
+    inUse_ = position;
     const QSignalBlocker blocker(list_);
     list_->setCurrentRow(position);
 }

@@ -87,7 +87,8 @@ private:
     QCheckBox* sendAfterLoad_;
 };
 
-/// Tab 3, template 136: the MIDI output devices. Entry n is device n.
+/// Tab 3, template 136: the MIDI output devices. Entry n is device n. Once an
+/// entry is selected, one always is: the list cannot be left without one.
 class MidiSetupPage : public QWidget, public DeviceList {
     Q_OBJECT
 public:
@@ -106,6 +107,7 @@ signals:
 
 private:
     QListWidget* list_;
+    int inUse_ = -1; ///< the entry selected last, by the user or the program
 };
 
 } // namespace zr70

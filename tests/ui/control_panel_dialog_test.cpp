@@ -371,6 +371,29 @@ TEST_F(ControlPanelDialogTest, ABusyDeviceFallsBackToThePreviousOne) {
     EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 0);
 }
 
+TEST_F(ControlPanelDialogTest, TheDeviceInUseStaysSelectedWhenCtrlWouldDeselectIt) {
+    settings.writeInt(kSettingsSection, "mididevice", 1);
+    startAndShow();
+    clickTab(3);
+    host.calls.clear();
+    QListWidget& list = deviceList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list.visualItemRect(list.item(1)).center());
+    EXPECT_EQ(midiSetup.selected(), 1);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(midiSetup.selected(), 1);
+    EXPECT_TRUE(list.item(1)->isSelected());
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(host.openIndex, 1);
+    // After a change the new device is the one kept.
+    clickDevice(2);
+    host.calls.clear();
+    QTest::keyClick(&list, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(midiSetup.selected(), 2);
+    EXPECT_TRUE(host.calls.empty());
+}
+
 TEST_F(ControlPanelDialogTest, FocusOnADeviceListWithoutSelectionChangesNothing) {
     settings.writeInt(kSettingsSection, "mididevice", 7);
     startAndShow();
