@@ -1,12 +1,13 @@
 #include "midi/rtmidi_host.h"
 
+#include "midi/port_names.h"
+
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <map>
@@ -67,28 +68,8 @@ bool isJack(RtMidi::Api api) {
     return api == RtMidi::UNIX_JACK;
 }
 
-/// ALSA port names end in " client:port" numbers that can change between
-/// sessions; without them the name finds the same port again.
-std::string stableName(RtMidi::Api api, const std::string& name) {
-    if (isJack(api)) {
-        return name;
-    }
-    const std::size_t space = name.find_last_of(' ');
-    if (space == std::string::npos) {
-        return name;
-    }
-    const std::string_view numbers = std::string_view(name).substr(space + 1);
-    const std::size_t colon = numbers.find(':');
-    const auto digits = [](std::string_view part) {
-        return !part.empty() && std::all_of(part.begin(), part.end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c)) != 0;
-        });
-    };
-    if (colon == std::string_view::npos || !digits(numbers.substr(0, colon)) ||
-        !digits(numbers.substr(colon + 1))) {
-        return name;
-    }
-    return name.substr(0, space);
+PortNaming namingOf(RtMidi::Api api) {
+    return isJack(api) ? PortNaming::Plain : PortNaming::AlsaNumbered;
 }
 
 /// "ALSA: Midi Through Port-0" for "Midi Through:Midi Through Port-0", where
@@ -192,11 +173,13 @@ struct Output {
     RtMidi::Api api;
     std::unique_ptr<RtMidiOut> midi; ///< null once buried after the server stopped
     std::string client;              ///< our client name (JACK)
+    std::vector<std::string> listed; ///< the API's port names in the device list
 };
 
 struct Device {
     std::size_t output;  ///< index into the outputs
-    std::string name;    ///< finds the port again among the API's ports
+    std::size_t entry;   ///< index into the output's listed names
+    std::string name;    ///< the port's whole name when the list was made
     std::string display; ///< what the device list shows
 };
 
@@ -289,6 +272,8 @@ struct RtMidiHost::Impl {
         midi->setErrorCallback(&Impl::rtMidiError, this);
 
         const std::size_t index = outputs.size();
+        std::vector<Device> found;
+        std::vector<std::string> listed;
         try {
             const unsigned int count = midi->getPortCount();
             for (unsigned int port = 0; port < count; ++port) {
@@ -297,26 +282,34 @@ struct RtMidiHost::Impl {
                 if (name.empty() || report.failed) {
                     continue;
                 }
-                const std::string stable = stableName(api, name);
-                devices.push_back({index, stable, displayName(api, stable)});
+                const std::string stable = stablePortName(namingOf(api), name);
+                found.push_back({index, listed.size(), name, displayName(api, stable)});
+                listed.push_back(name);
             }
         } catch (const RtMidiError&) {
             return;
         }
-        outputs.push_back({api, std::move(midi), client});
+        devices.insert(devices.end(), found.begin(), found.end());
+        outputs.push_back({api, std::move(midi), client, std::move(listed)});
     }
 
-    /// The port's number among the API's ports now, found by name; ports come
-    /// and go, so the number from start-up is never trusted.
-    std::optional<unsigned int> findPort(Output& output, const std::string& name) {
+    /// The device's port number among the API's ports now; ports come and go
+    /// and are numbered anew, so the number from start-up is never trusted.
+    std::optional<unsigned int> findPort(Output& output, const Device& device) {
+        std::vector<std::string> now;
         const unsigned int count = output.midi->getPortCount();
         for (unsigned int port = 0; port < count; ++port) {
             report = {};
-            if (stableName(output.api, output.midi->getPortName(port)) == name && !report.failed) {
-                return port;
-            }
+            std::string name = output.midi->getPortName(port);
+            now.push_back(report.failed ? std::string() : std::move(name));
         }
-        return std::nullopt;
+        report = {};
+        const std::optional<std::size_t> port =
+            findPortAgain(namingOf(output.api), output.listed, device.entry, now);
+        if (!port) {
+            return std::nullopt;
+        }
+        return static_cast<unsigned int>(*port);
     }
 
     int fail(int code, std::string text) {
@@ -351,7 +344,7 @@ struct RtMidiHost::Impl {
         }
 
         report = {};
-        const std::optional<unsigned int> port = findPort(output, device.name);
+        const std::optional<unsigned int> port = findPort(output, device);
         if (!port) {
             return fail(kDeviceGone, device.display + " is not there any more.");
         }
