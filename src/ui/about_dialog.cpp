@@ -1,9 +1,8 @@
 #include "ui/about_dialog.h"
 
 #include "ui/dialog_template.h"
+#include "ui/key_events.h"
 #include "ui/templates.h"
-
-#include <QKeyEvent>
 
 namespace zr70 {
 
@@ -16,11 +15,9 @@ AboutDialog::AboutDialog(QWidget* owner)
 
 void AboutDialog::keyPressEvent(QKeyEvent* event) {
     // The box has no buttons, so Enter closes it as OK.
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            accept();
-            return;
-        }
+    if (isPlainEnter(*event)) {
+        accept();
+        return;
     }
     QDialog::keyPressEvent(event);
 }

@@ -5,12 +5,12 @@
 #include "ui/about_dialog.h"
 #include "ui/artwork.h"
 #include "ui/dialog_template.h"
+#include "ui/key_events.h"
 #include "ui/static_controls.h"
 #include "ui/tab_control.h"
 #include "ui/templates.h"
 
 #include <QContextMenuEvent>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QTabBar>
 
@@ -213,9 +213,7 @@ void ControlPanelDialog::moveEvent(QMoveEvent* event) {
 }
 
 void ControlPanelDialog::keyPressEvent(QKeyEvent* event) {
-    const bool plain =
-        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
-    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    if (isPlainEnter(*event)) {
         event->accept();
         return;
     }

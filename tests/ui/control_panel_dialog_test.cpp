@@ -32,6 +32,18 @@ using testing::Bytes;
 
 constexpr QPoint kStart{120, 140};
 
+/// Where each list is: page (0 Controls, 1 Sensitivity), control id, parameter.
+struct ListPlace {
+    int tab;
+    int id;
+    ParameterIndex parameter;
+};
+constexpr ListPlace kLists[] = {
+    {0, 1007, 0},  {0, 1008, 1},  {0, 1009, 3},  {0, 1010, 4},  {0, 1012, 14},
+    {0, 1013, 2},  {0, 1014, 5},  {0, 1015, 6},  {1, 1015, 8},  {1, 1016, 9},
+    {1, 1017, 10}, {1, 1018, 11}, {1, 1019, 12}, {1, 1020, 13}, {1, 1021, 7},
+};
+
 struct ControlPanelDialogTest : ::testing::Test {
     ControlPanelDialogTest() {
         previousDirectory = QDir::currentPath();
@@ -65,6 +77,12 @@ struct ControlPanelDialogTest : ::testing::Test {
     QWidget* pageOf(int tab) {
         QWidget* pages[] = {&controls, &sensitivity, &presets, &midiSetup};
         return pages[tab];
+    }
+
+    /// Shows the page of the list at `place`; the list, nullptr if missing.
+    QComboBox* showList(const ListPlace& place) {
+        clickTab(place.tab);
+        return findControl<QComboBox>(*pageOf(place.tab), place.id);
     }
 
     void clickButton(int id) {
@@ -111,18 +129,6 @@ struct ControlPanelDialogTest : ::testing::Test {
     testing::RecordingMessages messages;
     testing::ScriptedChooser chooser;
     std::unique_ptr<ControlPanelDialog> window;
-};
-
-/// Where each list is: page (0 Controls, 1 Sensitivity), control id, parameter.
-struct ListPlace {
-    int tab;
-    int id;
-    ParameterIndex parameter;
-};
-constexpr ListPlace kLists[] = {
-    {0, 1007, 0},  {0, 1008, 1},  {0, 1009, 3},  {0, 1010, 4},  {0, 1012, 14},
-    {0, 1013, 2},  {0, 1014, 5},  {0, 1015, 6},  {1, 1015, 8},  {1, 1016, 9},
-    {1, 1017, 10}, {1, 1018, 11}, {1, 1019, 12}, {1, 1020, 13}, {1, 1021, 7},
 };
 
 TEST_F(ControlPanelDialogTest, StartShowsTheControlsPageTicksTheBoxAndFallsBackToDefaults) {
@@ -199,8 +205,7 @@ TEST_F(ControlPanelDialogTest, APickSendsExactlyOneMessageForThatListsParameter)
     startAndShow();
     for (const ListPlace& place : kLists) {
         SCOPED_TRACE(place.id);
-        clickTab(place.tab);
-        auto* list = findControl<QComboBox>(*pageOf(place.tab), place.id);
+        QComboBox* list = showList(place);
         ASSERT_NE(list, nullptr);
         const std::size_t before = host.sent.size();
         list->setFocus();
@@ -226,8 +231,7 @@ TEST_F(ControlPanelDialogTest, TheMouseWheelOverAClosedListChangesAndSendsNothin
     startAndShow();
     for (const ListPlace& place : kLists) {
         SCOPED_TRACE(place.id);
-        clickTab(place.tab);
-        auto* list = findControl<QComboBox>(*pageOf(place.tab), place.id);
+        QComboBox* list = showList(place);
         ASSERT_NE(list, nullptr);
         const int before = list->currentIndex();
         // Turned on the way past the window, and turned over the list that
@@ -459,6 +463,31 @@ TEST_F(ControlPanelDialogTest, CommandsSixteenToThirtyOneOpenTheAboutBoxOverTheW
     // The window works as before.
     QTest::keyClick(findControl<QComboBox>(controls, 1007), Qt::Key_Down);
     EXPECT_EQ(host.sent.size(), 1u);
+}
+
+TEST(AboutDialogTest, EnterClosesTheBoxAsOkAndEscapeAsCancel) {
+    QWidget owner;
+    owner.show();
+    struct Press {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int result; ///< -1: the box stays open
+    };
+    const Press presses[] = {{Qt::Key_Return, Qt::NoModifier, QDialog::Accepted},
+                             {Qt::Key_Enter, Qt::KeypadModifier, QDialog::Accepted},
+                             {Qt::Key_Escape, Qt::NoModifier, QDialog::Rejected},
+                             {Qt::Key_Return, Qt::ControlModifier, -1}};
+    for (const Press& press : presses) {
+        AboutDialog about(&owner);
+        bool open = false;
+        testing::ModalWatch watch([&](QWidget& modal) {
+            QTest::keyClick(&modal, press.key, press.modifiers);
+            open = modal.isVisible();
+        });
+        const int result = about.exec();
+        EXPECT_EQ(watch.count(), 1);
+        EXPECT_EQ(open ? -1 : result, press.result) << press.key << " " << press.modifiers;
+    }
 }
 
 TEST_F(ControlPanelDialogTest, OtherCommandsGoToTheWindowsOwnHandling) {
