@@ -1,11 +1,11 @@
 // The panel with a pretend MIDI host of three devices and settings kept in
 // memory, for looking at the layout and taking screenshots:
 //
-//   ui_preview [--tab N] [--about]
+//   ui_preview [--tab N] [--about] [--open ID]
 //
 // --tab N selects tab N (0-3) once the window is up; --about opens the About
-// box. Messages go to standard error instead of message boxes, so a missing
-// "default.zr" does not stop the window from showing.
+// box; --open ID opens the drop-down list with control id ID on that tab. Messages go to standard
+// error instead of message boxes, so a missing "default.zr" does not stop the window from showing.
 
 #include "support/shell_fakes.h"
 #include "ui/control_panel_dialog.h"
@@ -14,6 +14,7 @@
 #include "ui/templates.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QStringList>
 #include <QTabBar>
 #include <QTimer>
@@ -39,6 +40,10 @@ int main(int argc, char* argv[]) {
                         ? arguments.at(tabArgument + 1).toInt()
                         : 0;
     const bool about = arguments.contains(QStringLiteral("--about"));
+    const qsizetype openArgument = arguments.indexOf(QStringLiteral("--open"));
+    const QString openId = openArgument >= 0 && openArgument + 1 < arguments.size()
+                               ? arguments.at(openArgument + 1)
+                               : QString();
 
     zr70::ControlsPage controls;
     zr70::SensitivityPage sensitivity;
@@ -61,6 +66,12 @@ int main(int argc, char* argv[]) {
     window.tabControl().tabBar().setCurrentIndex(tab);
     if (about) {
         QTimer::singleShot(200, &window, [&window] { window.systemCommand(zr70::kAboutCommand); });
+    }
+    if (!openId.isEmpty()) {
+        QWidget* page = tab == 1 ? static_cast<QWidget*>(&sensitivity) : &controls;
+        if (auto* list = page->findChild<QComboBox*>(openId)) {
+            QTimer::singleShot(200, list, [list] { list->showPopup(); });
+        }
     }
     window.exec();
     return 0;
