@@ -6,12 +6,17 @@
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -22,6 +27,21 @@ namespace {
 constexpr const char* kClientName = "zr70";
 constexpr const char* kWatchName = "zr70-watch";
 constexpr const char* kPortName = "out";
+
+/// libjack names the socket on which a client hears from its server after the
+/// client alone, so a client of the same name opening on another server of the
+/// machine at the same moment can take it, and the open fails. Such a failure
+/// passes: an open is tried this many times more.
+constexpr int kJackOpenRetries = 2;
+
+/// 20 to 49 ms, drawn anew by every process: two programs whose opens met and
+/// failed must not try again in step.
+std::chrono::milliseconds jackRetryWait() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::minstd_rand draw(static_cast<std::uint_fast32_t>(now) ^
+                          (static_cast<std::uint_fast32_t>(::getpid()) * 2654435761u));
+    return std::chrono::milliseconds(20 + draw() % 30);
+}
 
 /// RtMidi's JACK output copies each message with a 4-byte length into a
 /// 16 KiB ring buffer that its process callback empties once per cycle, and
@@ -103,20 +123,23 @@ public:
     JackWatch(const JackWatch&) = delete;
     JackWatch& operator=(const JackWatch&) = delete;
 
-    /// False when no JACK server is running.
+    /// False when no JACK server is running. A failure while the server is
+    /// there is tried again, as it passes.
     bool start() {
-        client_ = jack_client_open(kWatchName, JackNoStartServer, nullptr);
-        if (client_ == nullptr) {
-            return false;
+        // A name of this process alone: the watch is never the client whose
+        // socket another process takes.
+        const std::string name = std::string(kWatchName) + "-" + std::to_string(::getpid());
+        for (int attempt = 0;; ++attempt) {
+            jack_status_t status{};
+            if (open(name, status)) {
+                return true;
+            }
+            const bool serverThere = (status & JackServerFailed) == 0 || serverSocketExists();
+            if (!serverThere || attempt == kJackOpenRetries) {
+                return false;
+            }
+            std::this_thread::sleep_for(jackRetryWait());
         }
-        jack_on_info_shutdown(client_, &JackWatch::serverStopped, this);
-        jack_set_process_callback(client_, &JackWatch::processCycle, this);
-        if (jack_activate(client_) != 0) {
-            jack_client_close(client_);
-            client_ = nullptr;
-            return false;
-        }
-        return true;
     }
 
     bool serverRunning() const {
@@ -148,6 +171,32 @@ public:
     }
 
 private:
+    bool open(const std::string& name, jack_status_t& status) {
+        client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
+        if (client_ == nullptr) {
+            return false;
+        }
+        jack_on_info_shutdown(client_, &JackWatch::serverStopped, this);
+        jack_set_process_callback(client_, &JackWatch::processCycle, this);
+        if (jack_activate(client_) != 0) {
+            jack_client_close(client_);
+            client_ = nullptr;
+            return false;
+        }
+        return true;
+    }
+
+    /// Whether the socket of the server that clients of this process open on
+    /// is there: the server runs, or has just started or stopped.
+    static bool serverSocketExists() {
+        const char* server = std::getenv("JACK_DEFAULT_SERVER");
+        const std::string base = std::string("/dev/shm/jack_") +
+                                 (server != nullptr && *server != '\0' ? server : "default") + "_";
+        // The second form is that of a server open to every user.
+        return ::access((base + std::to_string(::getuid()) + "_0").c_str(), F_OK) == 0 ||
+               ::access((base + "0").c_str(), F_OK) == 0;
+    }
+
     static int processCycle(jack_nframes_t, void* watch) {
         static_cast<JackWatch*>(watch)->cycles_.fetch_add(1, std::memory_order_acq_rel);
         return 0;
@@ -248,26 +297,45 @@ struct RtMidiHost::Impl {
         }
     }
 
+    /// An output of `api`, or null when it cannot start (no ALSA sequencer,
+    /// no JACK server, a failed JACK open): RtMidi then throws, or prints a
+    /// warning, which is all it prints while an output is created.
+    static std::unique_ptr<RtMidiOut> createOutput(RtMidi::Api api, const std::string& client) {
+        CerrCapture quiet;
+        std::unique_ptr<RtMidiOut> midi;
+        try {
+            midi = std::make_unique<RtMidiOut>(api, client);
+        } catch (const RtMidiError&) {
+            return nullptr;
+        }
+        if (!quiet.empty()) {
+            return nullptr;
+        }
+        return midi;
+    }
+
     void addOutput(RtMidi::Api api) {
         std::vector<RtMidi::Api> compiled;
         RtMidi::getCompiledApi(compiled);
         if (std::find(compiled.begin(), compiled.end(), api) == compiled.end()) {
             return;
         }
-        const std::string client = isJack(api) ? watch.unusedClientName(kClientName) : kClientName;
+        std::string client = kClientName;
         std::unique_ptr<RtMidiOut> midi;
-        {
-            // An API that cannot start (no ALSA sequencer, no JACK server)
-            // throws or warns here; it simply contributes no devices.
-            CerrCapture quiet;
-            try {
-                midi = std::make_unique<RtMidiOut>(api, client);
-            } catch (const RtMidiError&) {
-                return;
+        for (int attempt = 0;; ++attempt) {
+            if (isJack(api)) {
+                client = watch.unusedClientName(kClientName);
             }
-            if (!quiet.empty()) {
-                return;
+            midi = createOutput(api, client);
+            // The watch is up, so the server is there and a failed JACK open
+            // passes; an ALSA sequencer that cannot be opened stays so.
+            if (midi || !isJack(api) || !watch.serverRunning() || attempt == kJackOpenRetries) {
+                break;
             }
+            std::this_thread::sleep_for(jackRetryWait());
+        }
+        if (!midi) {
+            return;
         }
         midi->setErrorCallback(&Impl::rtMidiError, this);
 

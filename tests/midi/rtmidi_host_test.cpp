@@ -61,22 +61,47 @@ std::vector<Bytes> expectedSendAll() {
     return recorder.sent;
 }
 
-TEST(RtMidiHostWithoutServer, OffersNoJackDeviceAndPrintsNothing) {
-    // A server name nobody runs; the ALSA sequencer may or may not be there.
-    ::setenv("JACK_DEFAULT_SERVER", ("zr70none" + std::to_string(::getpid())).c_str(), 1);
-    ::setenv("JACK_NO_START_SERVER", "1", 1);
+/// What `body` prints to the standard error stream, from any library.
+template <typename Body> std::string printedToStderr(Body body) {
     std::fflush(stderr);
     char path[] = "/tmp/zr70stderrXXXXXX";
     const int captured = ::mkstemp(path);
-    ASSERT_GE(captured, 0);
+    if (captured < 0) {
+        ADD_FAILURE() << "no temporary file for the standard error stream";
+        return {};
+    }
     const int saved = ::dup(2);
     ::dup2(captured, 2);
+    body();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::FILE* file = std::fopen(path, "r");
+    std::string printed;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+        printed += static_cast<char>(c);
+    }
+    std::fclose(file);
+    ::close(captured);
+    ::unlink(path);
+    return printed;
+}
 
+/// Selects a JACK server name that nobody runs.
+std::string selectServerNobodyRuns(const std::string& prefix) {
+    const std::string name = prefix + std::to_string(::getpid());
+    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    return name;
+}
+
+TEST(RtMidiHostWithoutServer, OffersNoJackDeviceAndPrintsNothing) {
+    // The ALSA sequencer may or may not be there.
+    selectServerNobodyRuns("zr70none");
     std::vector<std::string> names;
-    int count = 0;
-    {
+    const std::string printed = printedToStderr([&] {
         RtMidiHost host;
-        count = host.deviceCount();
+        const int count = host.deviceCount();
         for (int index = 0; index < count; ++index) {
             std::string name;
             host.describeDevice(index, name);
@@ -91,20 +116,31 @@ TEST(RtMidiHostWithoutServer, OffersNoJackDeviceAndPrintsNothing) {
         }
         EXPECT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kNotOpen);
         EXPECT_NE(host.closeDevice(), 0);
+    });
+    EXPECT_EQ(printed, "");
+    for (const std::string& name : names) {
+        EXPECT_TRUE(name.starts_with("ALSA: ")) << name;
     }
+}
 
-    std::fflush(stderr);
-    ::dup2(saved, 2);
-    ::close(saved);
-    std::FILE* file = std::fopen(path, "r");
-    std::string printed;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-        printed += static_cast<char>(c);
-    }
-    std::fclose(file);
-    ::close(captured);
-    ::unlink(path);
-
+TEST(RtMidiHostWithoutServer, SocketOfAKilledServerMakesNoDeviceAndNoNoise) {
+    // A killed server leaves its socket behind, which makes a failed open
+    // look like one worth trying again.
+    const std::string server = selectServerNobodyRuns("zr70dead");
+    const std::string socket = "/dev/shm/jack_" + server + "_" + std::to_string(::getuid()) + "_0";
+    std::FILE* left = std::fopen(socket.c_str(), "w");
+    ASSERT_NE(left, nullptr);
+    std::fclose(left);
+    std::vector<std::string> names;
+    const std::string printed = printedToStderr([&] {
+        RtMidiHost host;
+        for (int index = 0; index < host.deviceCount(); ++index) {
+            std::string name;
+            host.describeDevice(index, name);
+            names.push_back(name);
+        }
+    });
+    ::unlink(socket.c_str());
     EXPECT_EQ(printed, "");
     for (const std::string& name : names) {
         EXPECT_TRUE(name.starts_with("ALSA: ")) << name;
@@ -238,6 +274,26 @@ TEST_F(RtMidiHostOnJack, DeviceIsFoundAgainByNameWhenThePortsHaveChanged) {
     ASSERT_EQ(host.prepareBuffer(), 0);
     ASSERT_EQ(host.sendLongMessage(kMessage), 0);
     EXPECT_EQ(received(second, 2).size(), 2u);
+}
+
+TEST_F(RtMidiHostOnJack, JackDevicesAreListedWhileAnotherServerHasClientsOfOurNames) {
+    // JACK names the socket on which a client hears from its server after the
+    // client alone, not after the server: clients of one name that open at the
+    // same moment on two servers of the machine can take each other's socket.
+    ASSERT_TRUE(jack->startReceiver("dump", jack->path("dump.txt")));
+    DummyJack other; // the programs of the other server find it by name
+    ASSERT_TRUE(other.startServer()) << "the second dummy JACK server did not come up";
+    testing::ChildProcess churn(ZR70_JACK_NAME_CHURN, {"zr70-watch", "zr70"}, "/dev/null");
+    ASSERT_TRUE(churn.started());
+    ::setenv("JACK_DEFAULT_SERVER", jack->name().c_str(), 1);
+
+    int without = 0;
+    for (int run = 0; run < 40; ++run) {
+        RtMidiHost host;
+        without += deviceNamed(host, "JACK: dump:input") < 0 ? 1 : 0;
+    }
+    churn.stop(SIGTERM);
+    EXPECT_EQ(without, 0) << "hosts without the receiver's port among 40";
 }
 
 } // namespace
