@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -210,6 +211,50 @@ private:
     std::atomic<std::uint64_t> cycles_{0};
 };
 
+/// An ALSA sequencer client of our own beside RtMidi's: a message to a port
+/// that has gone (a USB device unplugged) leaves RtMidi's without an error, as
+/// the sequencer takes events with no one subscribed. It answers from the
+/// kernel at once, without waiting on anything.
+class AlsaWatch {
+public:
+    AlsaWatch() = default;
+    ~AlsaWatch() {
+        if (info_ != nullptr) {
+            snd_seq_port_info_free(info_);
+        }
+        if (seq_ != nullptr) {
+            snd_seq_close(seq_);
+        }
+    }
+    AlsaWatch(const AlsaWatch&) = delete;
+    AlsaWatch& operator=(const AlsaWatch&) = delete;
+
+    /// True only when the sequencer says for certain that no port has
+    /// `address`; without a sequencer client of our own the port counts as
+    /// there, and sends go on as RtMidi takes them.
+    bool gone(AlsaAddress address) {
+        if (!started_) {
+            started_ = true;
+            if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0) {
+                seq_ = nullptr;
+            } else if (snd_seq_port_info_malloc(&info_) < 0) {
+                info_ = nullptr;
+            }
+        }
+        if (seq_ == nullptr || info_ == nullptr) {
+            return false;
+        }
+        const int result = snd_seq_get_any_port_info(seq_, address.client, address.port, info_);
+        // ENXIO: the client has gone; ENOENT: it is there, but not the port.
+        return result == -ENXIO || result == -ENOENT;
+    }
+
+private:
+    bool started_ = false;
+    snd_seq_t* seq_ = nullptr;
+    snd_seq_port_info_t* info_ = nullptr;
+};
+
 /// RtMidi's JACK output waits up to a second for a process cycle when its
 /// port closes, and after the server has gone no cycle comes. Such an output
 /// is kept, unused, until the process ends rather than closed.
@@ -363,7 +408,8 @@ struct RtMidiHost::Impl {
 
     /// The device's port number among the API's ports now; ports come and go
     /// and are numbered anew, so the number from start-up is never trusted.
-    std::optional<unsigned int> findPort(Output& output, const Device& device) {
+    std::optional<unsigned int> findPort(Output& output, const Device& device,
+                                         std::string& nameNow) {
         std::vector<std::string> now;
         const unsigned int count = output.midi->getPortCount();
         for (unsigned int port = 0; port < count; ++port) {
@@ -377,6 +423,7 @@ struct RtMidiHost::Impl {
         if (!port) {
             return std::nullopt;
         }
+        nameNow = now[*port];
         return static_cast<unsigned int>(*port);
     }
 
@@ -412,7 +459,8 @@ struct RtMidiHost::Impl {
         }
 
         report = {};
-        const std::optional<unsigned int> port = findPort(output, device);
+        std::string nameNow;
+        const std::optional<unsigned int> port = findPort(output, device, nameNow);
         if (!port) {
             return fail(kDeviceGone, device.display + " is not there any more.");
         }
@@ -433,6 +481,7 @@ struct RtMidiHost::Impl {
         current = index;
         prepared = false;
         backlog = 0;
+        alsaDestination = isJack(output.api) ? std::nullopt : alsaAddress(nameNow);
         return 0;
     }
 
@@ -483,6 +532,9 @@ struct RtMidiHost::Impl {
                 return fail(kOutputStalled, defaultText(kOutputStalled));
             }
         }
+        if (alsaDestination && alsa.gone(*alsaDestination)) {
+            return fail(kDeviceGone, device.display + " is not there any more.");
+        }
         report = {};
         output.midi->sendMessage(message.data(), message.size());
         if (report.failed) {
@@ -519,6 +571,7 @@ struct RtMidiHost::Impl {
     };
 
     JackWatch watch; // declared first, so it is destroyed last
+    AlsaWatch alsa;
     std::vector<Output> outputs;
     std::vector<Device> devices;
     Report report;
@@ -527,6 +580,7 @@ struct RtMidiHost::Impl {
     bool prepared = false;
     std::size_t backlog = 0;
     std::uint64_t backlogSince = 0;
+    std::optional<AlsaAddress> alsaDestination; ///< where the open ALSA port sends
 };
 
 RtMidiHost::RtMidiHost() : impl_(std::make_unique<Impl>()) {}
