@@ -2,11 +2,11 @@
 // buttons, the About entry, closing and shutdown, with a scripted MIDI host.
 
 #include "support/fakes.h"
-#include "support/shell_fakes.h"
 #include "ui/about_dialog.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_template.h"
 #include "ui/modal.h"
+#include "ui/panel_parts.h"
 #include "ui/tab_control.h"
 #include "ui/templates.h"
 
@@ -44,7 +44,7 @@ constexpr ListPlace kLists[] = {
     {1, 1017, 10}, {1, 1018, 11}, {1, 1019, 12}, {1, 1020, 13}, {1, 1021, 7},
 };
 
-struct ControlPanelDialogTest : ::testing::Test {
+struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
     ControlPanelDialogTest() {
         previousDirectory = QDir::currentPath();
         QDir::setCurrent(directory.path());
@@ -56,9 +56,7 @@ struct ControlPanelDialogTest : ::testing::Test {
     }
 
     MidiOutputPort::StartResult start() {
-        window = std::make_unique<ControlPanelDialog>(
-            ControlPanelDialog::Pages{controls, sensitivity, presets, midiSetup},
-            ControlPanelDialog::Services{host, settings, messages, chooser}, kStart);
+        window = makeWindow(kStart);
         return window->initialise();
     }
 
@@ -120,14 +118,6 @@ struct ControlPanelDialogTest : ::testing::Test {
 
     QTemporaryDir directory;
     QString previousDirectory;
-    ControlsPage controls;
-    SensitivityPage sensitivity;
-    PresetsPage presets;
-    MidiSetupPage midiSetup;
-    testing::FakeMidiHost host;
-    testing::MemorySettings settings;
-    testing::RecordingMessages messages;
-    testing::ScriptedChooser chooser;
     std::unique_ptr<ControlPanelDialog> window;
 };
 

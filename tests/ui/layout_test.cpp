@@ -3,12 +3,12 @@
 // font, and the keyboard order.
 
 #include "support/fakes.h"
-#include "support/shell_fakes.h"
 #include "ui/about_dialog.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
 #include "ui/pages.h"
+#include "ui/panel_parts.h"
 #include "ui/static_controls.h"
 #include "ui/tab_control.h"
 
@@ -84,20 +84,11 @@ TEST(DialogUnitsTest, TheSystemSansFontAtEightPointGivesTheMeasuredBaseUnits) {
     EXPECT_NEAR(units.baseY(), 12.80, 0.01);
 }
 
-struct LayoutTest : ::testing::Test {
-    ControlsPage controls;
-    SensitivityPage sensitivity;
-    PresetsPage presets;
-    MidiSetupPage midiSetup;
-    testing::FakeMidiHost host;
-    testing::MemorySettings settings;
-    testing::RecordingMessages messages;
-    testing::ScriptedChooser chooser;
-};
+struct LayoutTest : ::testing::Test, testing::PanelParts {};
 
 TEST_F(LayoutTest, MainWindowIsAFixedSizeWindowWithTabControlAndIndicator) {
-    ControlPanelDialog window({controls, sensitivity, presets, midiSetup},
-                              {host, settings, messages, chooser}, QPoint(20, 40));
+    const auto owned = makeWindow(QPoint(20, 40));
+    ControlPanelDialog& window = *owned;
     EXPECT_EQ(window.windowTitle(), QString("Korvan Zr70 Control Pannel"));
     EXPECT_EQ(window.size(), pixels({0, 0, 218, 90}).size());
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
@@ -121,8 +112,8 @@ TEST_F(LayoutTest, MainWindowIsAFixedSizeWindowWithTabControlAndIndicator) {
 }
 
 TEST_F(LayoutTest, TabsCarryTheirLabelsAndEndBeforeTheIndicator) {
-    ControlPanelDialog window({controls, sensitivity, presets, midiSetup},
-                              {host, settings, messages, chooser}, QPoint(20, 40));
+    const auto owned = makeWindow(QPoint(20, 40));
+    ControlPanelDialog& window = *owned;
     host.devices = {"one"};
     window.initialise();
     const QTabBar& bar = window.tabControl().tabBar();
