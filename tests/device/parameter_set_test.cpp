@@ -1,0 +1,37 @@
+#include "device/parameter_set.h"
+
+#include <gtest/gtest.h>
+
+namespace zr70 {
+namespace {
+
+TEST(ParameterSetTest, DefaultsSurviveTheTripThroughPresetBytes) {
+    const auto bytes = toPresetBytes(ParameterSet::defaults());
+    EXPECT_EQ(bytes, (std::array<std::uint8_t, kParameterCount>{0, 0, 1, 0, 0, 1, 0, 0, 3, 3, 3, 3,
+                                                                3, 3, 1}));
+    EXPECT_EQ(fromPresetBytes(bytes), ParameterSet::defaults());
+}
+
+TEST(ParameterSetTest, InvalidAndMissingBytesLeaveNoSelection) {
+    const std::array<std::uint8_t, 3> bytes{1, 0xFF, 7};
+    const ParameterSet set = fromPresetBytes(bytes);
+    EXPECT_EQ(set.selection(5), 1);            // Attack Filter: On
+    EXPECT_EQ(set.selection(1), kNoSelection); // FFh
+    EXPECT_EQ(set.selection(4), kNoSelection); // Bender Thin has three entries
+    EXPECT_EQ(set.selection(7), kNoSelection); // past the end
+    EXPECT_EQ(toPresetBytes(set)[1], 0xFF);
+}
+
+TEST(ParameterSetTest, SendAllMessagesSkipParametersWithoutSelection) {
+    ParameterSet set;
+    set.set(14, 1);
+    set.set(2, 1);
+    const std::vector<MessageBytes> messages = sendAllMessages(set);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0],
+              (MessageBytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7}));
+    EXPECT_EQ(messages[1][7], 14);
+}
+
+} // namespace
+} // namespace zr70
