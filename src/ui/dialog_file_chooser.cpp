@@ -7,10 +7,13 @@ namespace zr70 {
 
 namespace {
 
-/// A name with a wildcard in it names no file: it is a pattern to list by.
-bool isPattern(const QString& name) {
-    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?')) ||
-           name.contains(QLatin1Char('['));
+/// A chosen name that is a pattern to list by rather than a file: one with
+/// '*' or '?' in it that names no existing file. Brackets are no wildcard, so
+/// "song [live].zr" is a name like any other.
+bool isPattern(const QFileInfo& chosen) {
+    const QString name = chosen.fileName();
+    const bool wildcard = name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+    return wildcard && !chosen.exists();
 }
 
 } // namespace
@@ -56,7 +59,7 @@ std::optional<QString> DialogFileChooser::choose(bool save) {
             return std::nullopt;
         }
         const QFileInfo file(chosen.first());
-        if (!isPattern(file.fileName())) {
+        if (!isPattern(file)) {
             return chosen.first();
         }
         directory = file.absolutePath();

@@ -10,10 +10,10 @@ namespace zr70 {
 /// The desktop's open-file and save-file dialogs for preset files: file name
 /// "*.ZR" to start with, one file type described as "*.ZR" that lists names
 /// ending in .ZR and .zr, modal over the owner, no question before a file is
-/// replaced. A name with a wildcard ('*', '?', '[') is never chosen: confirming
-/// one lists the files that match it and the dialog comes back in the same
-/// directory. They leave the process's current directory where it was, so
-/// "default.zr" keeps its place.
+/// replaced. A name with a wildcard ('*' or '?') that names no existing file is
+/// never chosen: confirming one lists the files that match it and the dialog
+/// comes back in the same directory. They leave the process's current
+/// directory where it was, so "default.zr" keeps its place.
 class DialogFileChooser : public FileChooser {
 public:
     static constexpr const char* kInitialName = "*.ZR";

@@ -188,6 +188,27 @@ TEST_F(FileDialogsTest, ANameWithWildcardsFiltersTheListAndTheDialogStaysInItsDi
     }
 }
 
+TEST_F(FileDialogsTest, ATypedNameOfAnExistingOrNewFileIsThatFileBracketsIncluded) {
+    const QString song = QString::fromUtf8("song [live] été.zr");
+    for (const QString& name : {song, QString("what?.zr")}) {
+        QFile existing(directory.filePath(name));
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    }
+    const QString fresh = QString::fromUtf8("take [2] é.zr");
+    for (const auto& [save, name] : {std::pair{false, song}, std::pair{false, QString("what?.zr")},
+                                     std::pair{true, song}, std::pair{true, fresh}}) {
+        SCOPED_TRACE(name.toStdString() + (save ? " saved" : " loaded"));
+        TypedNames seen;
+        std::optional<QString> chosen;
+        {
+            const auto watch = typeNames(directory.path(), {name}, seen);
+            chosen = save ? chooser.chooseFileToSave() : chooser.chooseFileToLoad();
+        }
+        EXPECT_EQ(seen.directories.size(), 1); // the dialog did not come back
+        EXPECT_EQ(chosen.value_or(QString()).toStdString(), directory.filePath(name).toStdString());
+    }
+}
+
 TEST_F(FileDialogsTest, CancelAfterAFilterChoosesNothing) {
     for (const bool save : {false, true}) {
         TypedNames seen;
