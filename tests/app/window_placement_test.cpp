@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace zr70 {
 namespace {
 
@@ -27,6 +29,17 @@ TEST(StartPosition, BringsAWindowOffEveryScreenBackToThePrimaryScreen) {
     EXPECT_EQ(startPosition({-5000, -5000}, kWindow, {kLeft, primaryOnTheRight}, primaryOnTheRight),
               QPoint(1940, 40));
     EXPECT_EQ(startPosition({20, 40}, kWindow, {}, kLeft), QPoint(20, 40));
+}
+
+TEST(StartPosition, StoredPointsNearTheIntegerLimitsComeBackAtTheDefaultPoint) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    for (const QPoint stored :
+         {QPoint(2147483280, 2147483505), QPoint(kMin, kMin), QPoint(kMax, kMax),
+          QPoint(kMax - 200, 40), QPoint(20, kMin), QPoint(kMin, kMax)}) {
+        EXPECT_EQ(startPosition(stored, kWindow, {kLeft}, kLeft), QPoint(20, 40))
+            << stored.x() << ", " << stored.y();
+    }
 }
 
 } // namespace
