@@ -7,6 +7,7 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    zr70::ignoreFileSizeLimitSignal();
     zr70::chooseDisplayPlatform();
     QApplication application(argc, argv);
     zr70::ControlPanelApp panel;
