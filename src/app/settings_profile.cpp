@@ -3,9 +3,13 @@
 #include "app/qt_text.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace zr70 {
 namespace {
@@ -18,6 +22,46 @@ QString defaultProfilePath() {
 
 QString settingsKey(std::string_view section, std::string_view key) {
     return toQString(section) + QLatin1Char('/') + toQString(key);
+}
+
+/// A live program writes its process id into a lock file it has just made
+/// far sooner than this.
+constexpr qint64 kOwnerNamedWithinMs = 1000;
+
+/// How many milliseconds ago the lock file at `lockPath` was made, when it
+/// names no owner (empty, or cut short); -1 when there is none or it names its
+/// owner. A lock file dated in the future counts as old.
+qint64 ageOfLockWithoutOwner(const QString& lockPath) {
+    const QFileInfo file(lockPath);
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!file.exists() || QLockFile(lockPath).getLockInfo(&pid, &host, &application)) {
+        return -1;
+    }
+    const qint64 age = file.lastModified().msecsTo(QDateTime::currentDateTime());
+    return age < 0 ? kOwnerNamedWithinMs : age;
+}
+
+/// QSettings locks "<file>.lock" around each write, and takes over a lock
+/// file that names no owner only once it is 30 s old: that long the window
+/// would hang. Such a file is left by a program killed between making it and
+/// writing its process id into it. It is removed here once it is a second old,
+/// under the removal lock QLockFile takes for a stale lock file, so no lock
+/// that another running panel has just taken is ever removed. A lock file that
+/// names an owner that is gone QLockFile removes at once by itself.
+void removeLockWithoutOwner(const QString& lockPath) {
+    const qint64 age = ageOfLockWithoutOwner(lockPath);
+    if (age < 0) {
+        return;
+    }
+    if (age < kOwnerNamedWithinMs) {
+        QThread::msleep(static_cast<unsigned long>(kOwnerNamedWithinMs - age + 20));
+    }
+    QLockFile removal(lockPath + QStringLiteral(".rmlock"));
+    if (removal.tryLock(0) && ageOfLockWithoutOwner(lockPath) >= kOwnerNamedWithinMs) {
+        QFile::remove(lockPath);
+    }
 }
 
 } // namespace
@@ -48,6 +92,7 @@ bool SettingsProfile::writeInt(std::string_view section, std::string_view key, s
 }
 
 bool SettingsProfile::writeInts(std::string_view section, std::initializer_list<Entry> entries) {
+    removeLockWithoutOwner(filePath_ + QStringLiteral(".lock"));
     QSettings settings(filePath_, QSettings::IniFormat);
     for (const auto& [key, value] : entries) {
         // Written as a decimal string, so the file holds exactly "key=-10".

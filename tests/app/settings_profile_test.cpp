@@ -4,11 +4,15 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,6 +125,61 @@ TEST_F(SettingsProfileTest, TwoRunningCopiesShareTheFileAndTheLastWriteOfAKeyWin
     EXPECT_EQ(first.readInt(kSettingsSection, "xpos", 20), 100);
     first.writeInt(kSettingsSection, "mididevice", 3);
     EXPECT_EQ(fileText(), QByteArray("[zr70]\nmididevice=3\nxpos=100\nypos=200\n"));
+}
+
+/// Runs `work` in another process and waits for it to end, but no longer than
+/// `deadline`; one that is still running then is killed. The exit status, or
+/// -1 for a process that did not end by itself.
+int runInOtherProcess(const std::function<bool()>& work, std::chrono::seconds deadline) {
+    const pid_t other = ::fork();
+    if (other == 0) {
+        ::_exit(work() ? 0 : 1);
+    }
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    int status = 0;
+    while (::waitpid(other, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(other, SIGKILL);
+            ::waitpid(other, &status, 0);
+            return -1;
+        }
+        ::usleep(20'000);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SettingsProfileTest, ALockFileLeftByAProgramThatDiedHoldsUpNoWrite) {
+    const QString lock = path() + QStringLiteral(".lock");
+    // Qt on its own waits until such a lock file is 30 s old.
+    const auto writesSoon = [this](int value) {
+        const auto write = [&] {
+            // As at start-up: a read, then a write.
+            SettingsProfile profile(path());
+            profile.readInt(kSettingsSection, "xpos", 20);
+            return profile.writeInt(kSettingsSection, "xpos", value);
+        };
+        return runInOtherProcess(write, std::chrono::seconds(15)) == 0 &&
+               SettingsProfile(path()).readInt(kSettingsSection, "xpos", 0) == value;
+    };
+
+    // A program that died while it held the lock.
+    const auto dieHoldingTheLock = [&] {
+        QLockFile held(lock);
+        if (held.tryLock()) {
+            ::_exit(0);
+        }
+        return false;
+    };
+    ASSERT_EQ(runInOtherProcess(dieHoldingTheLock, std::chrono::seconds(15)), 0);
+    ASSERT_TRUE(QFile::exists(lock));
+    EXPECT_TRUE(writesSoon(1));
+    EXPECT_FALSE(QFile::exists(lock));
+
+    // One killed between creating the lock file and writing its process id
+    // into it, a moment ago.
+    ASSERT_TRUE(QFile(lock).open(QIODevice::WriteOnly));
+    EXPECT_TRUE(writesSoon(2));
+    EXPECT_FALSE(QFile::exists(lock));
 }
 
 TEST_F(SettingsProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
