@@ -109,6 +109,42 @@ QWidget* createControl(const ControlTemplate& control, QWidget& parent, const QR
     return nullptr;
 }
 
+bool isList(ControlKind kind) {
+    return kind == ControlKind::DropDownList || kind == ControlKind::ListBox;
+}
+
+/// Gives each list the label next to it in template order: the label just
+/// before it, or, for a list without one, the label just after it that no
+/// list behind claims. The label becomes the list's buddy, which screen
+/// readers see as the list's "labelled-by" relation; a list box takes no name
+/// from that, so it also gets the label's text as its accessible name.
+void labelLists(std::span<const ControlTemplate> layout, const std::vector<QWidget*>& controls) {
+    const auto isLabel = [&](std::size_t at) {
+        return at < layout.size() && layout[at].kind == ControlKind::Label;
+    };
+    const auto isListAt = [&](std::size_t at) {
+        return at < layout.size() && isList(layout[at].kind);
+    };
+    for (std::size_t at = 0; at < layout.size(); ++at) {
+        if (!isList(layout[at].kind)) {
+            continue;
+        }
+        std::size_t label = layout.size();
+        if (at > 0 && isLabel(at - 1)) {
+            label = at - 1;
+        } else if (isLabel(at + 1) && !isListAt(at + 2)) {
+            label = at + 1;
+        } else {
+            continue;
+        }
+        auto* text = static_cast<QLabel*>(controls[label]);
+        text->setBuddy(controls[at]);
+        if (layout[at].kind == ControlKind::ListBox) {
+            controls[at]->setAccessibleName(text->text());
+        }
+    }
+}
+
 } // namespace
 
 std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& layout) {
@@ -129,6 +165,7 @@ std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& l
         }
         controls.push_back(widget);
     }
+    labelLists(layout.controls, controls);
     return controls;
 }
 
