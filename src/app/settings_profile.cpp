@@ -59,7 +59,10 @@ void removeLockWithoutOwner(const QString& lockPath) {
         QThread::msleep(static_cast<unsigned long>(kOwnerNamedWithinMs - age + 20));
     }
     QLockFile removal(lockPath + QStringLiteral(".rmlock"));
-    if (removal.tryLock(0) && ageOfLockWithoutOwner(lockPath) >= kOwnerNamedWithinMs) {
+    // Where not even the removal lock can be written (a full disk, a file-size
+    // limit), the lock file goes without it: QLockFile would wait for ever.
+    const bool mayRemove = removal.tryLock(0) || removal.error() != QLockFile::LockFailedError;
+    if (mayRemove && ageOfLockWithoutOwner(lockPath) >= kOwnerNamedWithinMs) {
         QFile::remove(lockPath);
     }
 }

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -179,6 +180,20 @@ TEST_F(SettingsProfileTest, ALockFileLeftByAProgramThatDiedHoldsUpNoWrite) {
     // into it, a moment ago.
     ASSERT_TRUE(QFile(lock).open(QIODevice::WriteOnly));
     EXPECT_TRUE(writesSoon(2));
+    EXPECT_FALSE(QFile::exists(lock));
+
+    // The same under `ulimit -f 0`, where no lock file can be written at all:
+    // the write fails, but at once.
+    ASSERT_TRUE(QFile(lock).open(QIODevice::WriteOnly));
+    const auto writeBeyondTheLimit = [&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 0;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        return !SettingsProfile(path()).writeInt(kSettingsSection, "xpos", 3);
+    };
+    EXPECT_EQ(runInOtherProcess(writeBeyondTheLimit, std::chrono::seconds(15)), 0);
     EXPECT_FALSE(QFile::exists(lock));
 }
 
