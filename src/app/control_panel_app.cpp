@@ -5,6 +5,7 @@
 #include "app/termination_signals.h"
 #include "app/window_placement.h"
 #include "midi/bounded_midi_host.h"
+#include "midi/joined_midi_host.h"
 #include "midi/rtmidi_host.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_file_chooser.h"
@@ -55,10 +56,14 @@ int ControlPanelApp::run() {
 
     MessageBoxMessages messages;
     DialogFileChooser chooser;
-    // No wait on a JACK server that has stopped answering takes longer than
-    // about 2 s.
-    BoundedMidiHost host([] { return std::make_unique<RtMidiHost>(); },
+    // The ALSA sequencer answers at once. No wait on a JACK server that has
+    // stopped answering takes longer than about 2 s, and the ALSA outputs
+    // work on without it. The ALSA host is made first: RtMidi's creation of
+    // an output is not to run on two threads at once.
+    RtMidiHost alsa(RtMidiHost::Apis::AlsaOnly);
+    BoundedMidiHost jack([] { return std::make_unique<RtMidiHost>(RtMidiHost::Apis::JackOnly); },
                          "The JACK server does not answer.");
+    JoinedMidiHost host({&alsa, &jack});
     TerminationSignals termination;
     auto window = std::make_unique<ControlPanelDialog>(
         ControlPanelDialog::Pages{controls_, sensitivity_, presets_, midiSetup_},
@@ -76,7 +81,7 @@ int ControlPanelApp::run() {
         window->exec();
     }
     window.reset(); // closes the port
-    if (!host.finish()) {
+    if (!jack.finish()) {
         endProcessAtOnce(0);
     }
     return 0;
