@@ -17,6 +17,7 @@ source "$source_dir/tests/e2e/x11.sh"
 root=$(mktemp -d /tmp/zr70-signals.XXXXXX)
 export HOME=$root/home XDG_CONFIG_HOME=$root/config
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$root/work"
+export JACK_DUMMY_LOG=$root/jackd.log
 main_title='^Korvan Zr70 Control Pannel$'
 box_title='^zr70$'
 panel_pid=
@@ -136,6 +137,14 @@ ends_panel() {
     check "after $how the server holds none of the panel's clients ($(panel_clients | tr '\n' ' '))" \
         no_panel_clients
     next=$(next_client_ms)
+    if [[ $how == Escape ]]; then
+        cp "$XDG_CONFIG_HOME/zr70.INI" "$root/closed.INI"
+    else
+        check "after $how the settings file reads as after Escape" \
+            cmp -s "$XDG_CONFIG_HOME/zr70.INI" "$root/closed.INI"
+        check "after $how no file is left beside it" \
+            test "$(find "$XDG_CONFIG_HOME" "$root/work" -type f ! -name default.zr | wc -l)" = 1
+    fi
 }
 
 ends_panel Escape
