@@ -9,7 +9,9 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 namespace zr70 {
 namespace {
@@ -18,14 +20,22 @@ constexpr std::array kSignals{SIGTERM, SIGINT, SIGHUP};
 
 // What the handler may touch: a signal handler reaches no object.
 int pipeEnds[2] = {-1, -1};
-std::atomic<int> firstSignal{0};
+std::atomic<std::int64_t> firstArrival{0}; ///< monotonic milliseconds + 1; 0: none yet
+std::atomic<std::int64_t> sameRequestMs{0};
 std::array<struct sigaction, kSignals.size()> previous{};
 std::array<bool, kSignals.size()> installed{};
 
+std::int64_t monotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000 + 1;
+}
+
 extern "C" void onSignal(int number) {
     const int savedErrno = errno;
-    int first = 0;
-    if (!firstSignal.compare_exchange_strong(first, number) && first == number) {
+    const std::int64_t now = monotonicMs();
+    std::int64_t first = 0;
+    if (!firstArrival.compare_exchange_strong(first, now) && now - first >= sameRequestMs.load()) {
         // Blocked while this handler runs, the signal ends the process with
         // its default action as soon as the handler returns.
         struct sigaction fallback {};
@@ -43,8 +53,10 @@ extern "C" void onSignal(int number) {
 
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
-    firstSignal.store(0);
+TerminationSignals::TerminationSignals(std::chrono::milliseconds sameRequest, QObject* parent)
+    : QObject(parent) {
+    firstArrival.store(0);
+    sameRequestMs.store(sameRequest.count());
     if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
         pipeEnds[0] = pipeEnds[1] = -1;
         return;

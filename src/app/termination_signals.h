@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <chrono>
+
 class QSocketNotifier;
 
 namespace zr70 {
@@ -12,17 +14,22 @@ namespace zr70 {
 /// signal handler only writes the signal's number into a pipe, which the
 /// event loop reads.
 ///
-/// The same signal again, once the first has arrived, ends the process at
-/// once, killed by that signal: the user insists. Another of the three while
-/// closing is part of the same request (at logout the session sends SIGTERM
-/// and SIGHUP together) and emits `received` once more. A signal that was
-/// ignored when the object was created (nohup) stays ignored.
+/// A second request to end, half a second or more after the first, ends the
+/// process at once, killed by that signal: the user insists. Requests within
+/// that half second are the same one and emit `received` once more: at logout
+/// the session sends SIGTERM and SIGHUP together, and a closed terminal's
+/// SIGHUP may come from the kernel and again from the shell. A signal that
+/// was ignored when the object was created (nohup) stays ignored.
 ///
 /// One object at a time; the previous handling comes back when it is destroyed.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    explicit TerminationSignals(QObject* parent = nullptr);
+    /// How long after the first request another one still counts as the same.
+    static constexpr std::chrono::milliseconds kSameRequest{500};
+
+    explicit TerminationSignals(std::chrono::milliseconds sameRequest = kSameRequest,
+                                QObject* parent = nullptr);
     ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;

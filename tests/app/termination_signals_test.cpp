@@ -31,19 +31,19 @@ std::vector<int> receivedNumbers(TerminationSignals& termination, std::size_t co
 TEST(TerminationSignalsTest, EachOfTheThreeReachesTheEventLoopAndAnotherOneWhileClosingToo) {
     int argc = 0;
     QCoreApplication application(argc, nullptr);
-    TerminationSignals termination;
+    TerminationSignals termination(std::chrono::hours(1));
     std::raise(SIGTERM);
     EXPECT_EQ(receivedNumbers(termination, 1), std::vector<int>{SIGTERM});
-    // At logout the session sends SIGHUP right after SIGTERM.
+    // At logout the session sends SIGHUP right after SIGTERM: the same request.
     std::raise(SIGHUP);
     std::raise(SIGINT);
     EXPECT_EQ(receivedNumbers(termination, 2), (std::vector<int>{SIGHUP, SIGINT}));
 }
 
-TEST(TerminationSignalsDeathTest, TheSameSignalAgainEndsTheProcessAtOnce) {
+TEST(TerminationSignalsDeathTest, ALaterRequestEndsTheProcessAtOnce) {
     EXPECT_EXIT(
         {
-            TerminationSignals termination;
+            TerminationSignals termination(std::chrono::milliseconds(0));
             std::raise(SIGINT);
             std::raise(SIGINT);
             std::_Exit(0);
@@ -55,7 +55,7 @@ TEST(TerminationSignalsDeathTest, AnIgnoredSignalStaysIgnored) {
     EXPECT_EXIT(
         {
             std::signal(SIGHUP, SIG_IGN);
-            TerminationSignals termination;
+            TerminationSignals termination(std::chrono::milliseconds(0));
             std::raise(SIGHUP);
             std::raise(SIGHUP);
             std::_Exit(3);
