@@ -113,23 +113,6 @@ protected:
         "The JACK server does not answer.", kTimeout);
 };
 
-TEST_F(BoundedMidiHostTest, PassesOperationsOnWhileTheServerAnswers) {
-    ASSERT_EQ(host->deviceCount(), 2);
-    std::string name;
-    EXPECT_EQ(host->describeDevice(1, name), 0);
-    EXPECT_EQ(name, "JACK: b:in");
-    EXPECT_EQ(host->openDevice(1), 0);
-    EXPECT_EQ(host->prepareBuffer(), 0);
-    EXPECT_EQ(host->sendLongMessage(std::vector<std::uint8_t>{0xF0, 0xF7}), 0);
-    EXPECT_EQ(host->releaseBuffer(), 0);
-    EXPECT_EQ(host->closeDevice(), 0);
-    EXPECT_EQ(host->openDevice(0), 0);
-    EXPECT_EQ(host->errorText(7), "host error 7");
-    EXPECT_TRUE(host->finish());
-    EXPECT_EQ(server->fake.calls, (std::vector<std::string>{"open 1", "prepare", "send", "release",
-                                                            "close", "open 0"}));
-}
-
 TEST_F(BoundedMidiHostTest, AStoppedServerAtStartLeavesTheListEmptyAndFailsTheRestAtOnce) {
     host.reset();
     server->stop(); // before the host is created: the creation waits
@@ -152,6 +135,9 @@ TEST_F(BoundedMidiHostTest, AStoppedServerAtStartLeavesTheListEmptyAndFailsTheRe
 
 TEST_F(BoundedMidiHostTest, AnOpenThatAnswersTooLateIsClosedAndTheHostAnswersAgain) {
     ASSERT_EQ(host->deviceCount(), 2);
+    std::string name;
+    EXPECT_EQ(host->describeDevice(1, name), 0);
+    EXPECT_EQ(name, "JACK: b:in");
     server->stop();
     EXPECT_EQ(host->openDevice(1), kNotAnswering);
     // While the open waits, nothing more reaches the host.
@@ -161,6 +147,7 @@ TEST_F(BoundedMidiHostTest, AnOpenThatAnswersTooLateIsClosedAndTheHostAnswersAga
     waitUntilAnswering();
     EXPECT_EQ(server->fake.calls, (std::vector<std::string>{"open 1", "close"}));
     EXPECT_EQ(host->openDevice(0), 0);
+    EXPECT_EQ(host->errorText(7), "host error 7");
     EXPECT_TRUE(host->finish());
 }
 
