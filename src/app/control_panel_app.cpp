@@ -2,7 +2,10 @@
 
 #include "app/application_name.h"
 #include "app/settings_profile.h"
+#include "app/termination_signals.h"
 #include "app/window_placement.h"
+#include "midi/bounded_midi_host.h"
+#include "midi/joined_midi_host.h"
 #include "midi/rtmidi_host.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_file_chooser.h"
@@ -13,6 +16,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+
+#include <memory>
 
 namespace zr70 {
 namespace {
@@ -51,16 +56,34 @@ int ControlPanelApp::run() {
 
     MessageBoxMessages messages;
     DialogFileChooser chooser;
-    RtMidiHost host;
-    ControlPanelDialog window({controls_, sensitivity_, presets_, midiSetup_},
-                              {host, settings, messages, chooser}, start);
-    messages.setOwner(&window);
-    chooser.setOwner(&window);
+    // The ALSA sequencer answers at once. No wait on a JACK server that has
+    // stopped answering takes longer than about 2 s, and the ALSA outputs
+    // work on without it. The ALSA host is made first: RtMidi's creation of
+    // an output is not to run on two threads at once.
+    RtMidiHost alsa(RtMidiHost::Apis::AlsaOnly);
+    BoundedMidiHost jack([] { return std::make_unique<RtMidiHost>(RtMidiHost::Apis::JackOnly); },
+                         "The JACK server does not answer.");
+    JoinedMidiHost host({&alsa, &jack});
+    TerminationSignals termination;
+    auto window = std::make_unique<ControlPanelDialog>(
+        ControlPanelDialog::Pages{controls_, sensitivity_, presets_, midiSetup_},
+        ControlPanelDialog::Services{host, settings, messages, chooser}, start);
+    messages.setOwner(window.get());
+    chooser.setOwner(window.get());
+    // A request to end closes the window as Escape does, and every message
+    // box or file dialog in front of it.
+    QObject::connect(&termination, &TerminationSignals::received, window.get(), [&window] {
+        window->reject();
+        QCoreApplication::exit(0);
+    });
 
-    if (window.initialise() == MidiOutputPort::StartResult::EndProgram) {
-        return 0;
+    if (window->initialise() != MidiOutputPort::StartResult::EndProgram) {
+        window->exec();
     }
-    window.exec();
+    window.reset(); // closes the port
+    if (!jack.finish()) {
+        endProcessAtOnce(0);
+    }
     return 0;
 }
 

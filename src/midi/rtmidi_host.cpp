@@ -311,10 +311,12 @@ std::string defaultText(int code) {
 } // namespace
 
 struct RtMidiHost::Impl {
-    Impl() {
+    explicit Impl(Apis apis) {
         silenceLibraries();
-        addOutput(RtMidi::LINUX_ALSA);
-        if (watch.start()) {
+        if (apis != Apis::JackOnly) {
+            addOutput(RtMidi::LINUX_ALSA);
+        }
+        if (apis != Apis::AlsaOnly && watch.start()) {
             addOutput(RtMidi::UNIX_JACK);
         }
     }
@@ -583,7 +585,7 @@ struct RtMidiHost::Impl {
     std::optional<AlsaAddress> alsaDestination; ///< where the open ALSA port sends
 };
 
-RtMidiHost::RtMidiHost() : impl_(std::make_unique<Impl>()) {}
+RtMidiHost::RtMidiHost(Apis apis) : impl_(std::make_unique<Impl>(apis)) {}
 
 RtMidiHost::~RtMidiHost() = default;
 

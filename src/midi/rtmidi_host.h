@@ -29,7 +29,10 @@ public:
         kCloseFailed,      ///< RtMidi could not close the port
     };
 
-    RtMidiHost();
+    /// The APIs whose outputs the host lists.
+    enum class Apis { All, AlsaOnly, JackOnly };
+
+    explicit RtMidiHost(Apis apis = Apis::All);
     ~RtMidiHost() override;
     RtMidiHost(const RtMidiHost&) = delete;
     RtMidiHost& operator=(const RtMidiHost&) = delete;

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "midi/midi_host.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace zr70 {
+
+/// A MIDI host whose every operation waits a bounded time. The host it wraps
+/// is created, used and destroyed on a thread of its own, which may wait on a
+/// server for as long as the server takes (a JACK server that was stopped);
+/// the caller waits at most the time-out for each operation.
+///
+/// An operation that times out fails with kNotAnswering (deviceCount: 0), and
+/// from then on the host counts as not answering: every later operation fails
+/// at once, without waiting, until the one that timed out has returned. Then
+/// the wrapped host is brought back to what the caller was told (a device that
+/// opened too late, or whose close failed at once, is closed) and the host
+/// answers again.
+class BoundedMidiHost : public MidiHost {
+public:
+    using Factory = std::function<std::unique_ptr<MidiHost>()>;
+
+    /// The code of an operation that timed out, or that failed at once while
+    /// the host did not answer.
+    static constexpr int kNotAnswering = 1000;
+    static constexpr std::chrono::milliseconds kDefaultTimeout{2000};
+
+    /// Starts the thread, which creates the host with `make` (the first
+    /// operation waits for that too). `notAnsweringText` is the error text of
+    /// kNotAnswering, at most 98 characters.
+    BoundedMidiHost(Factory make, std::string notAnsweringText,
+                    std::chrono::milliseconds timeout = kDefaultTimeout);
+    /// finish(), unless that was done.
+    ~BoundedMidiHost() override;
+    BoundedMidiHost(const BoundedMidiHost&) = delete;
+    BoundedMidiHost& operator=(const BoundedMidiHost&) = delete;
+
+    int deviceCount() override;
+    int describeDevice(int index, std::string& name) override;
+    int openDevice(int index) override;
+    int prepareBuffer() override;
+    int releaseBuffer() override;
+    int sendLongMessage(std::span<const std::uint8_t> message) override;
+    int closeDevice() override;
+    std::string errorText(int code) override;
+
+    /// Destroys the wrapped host on its thread, waiting at most the time-out,
+    /// and ends the thread. False when the thread is still held up by the host
+    /// (at once when the host does not answer): it is left running, and the
+    /// process must then end with _exit, as a normal exit would run the
+    /// libraries' clean-up under that thread's feet.
+    bool finish();
+
+private:
+    struct State;
+    struct Job;
+
+    /// Runs `work` on the thread and returns its result, or kNotAnswering
+    /// when the host does not answer or `work` takes longer than the time-out.
+    /// `text` receives the job's text when it answered in time.
+    int call(std::function<int(MidiHost&, Job&)> work, std::string* text = nullptr);
+    int call(const std::shared_ptr<Job>& job, std::string* text = nullptr);
+
+    std::shared_ptr<State> state_;
+    std::thread worker_;
+    std::string notAnsweringText_;
+    std::chrono::milliseconds timeout_;
+};
+
+} // namespace zr70
