@@ -44,5 +44,9 @@ sorted=$(printf '%s\n' "${times[@]}" | sort -n)
 awk -v runs="$runs" '{a[NR] = $1}
     END {printf "zr70 --send, start to exit: median %.1f ms, fastest %.1f ms, slowest %.1f ms (%d runs)\n",
          a[int((NR + 1) / 2)] / 1000, a[1] / 1000, a[NR] / 1000, runs}' <<<"$sorted"
-sent=$(grep -ciE '^ *[0-9]+: f0 ' "$root/dump.txt")
+# The receiver prints what it got a little after the sender has ended.
+received() { grep -ciE '^ *[0-9]+: f0 ' "$root/dump.txt"; }
+deadline=$((SECONDS + 10))
+while (($(received) < 15 * (runs + 1))) && ((SECONDS < deadline)); do sleep 0.05; done
+sent=$(received)
 echo "messages received by JACK: $sent ($((sent / (runs + 1))) per run)"
