@@ -9,6 +9,7 @@
 #include <csignal>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -259,6 +260,10 @@ TEST_F(PresetFileTest, AWritableFileInAReadOnlyFolderIsSavedInPlace) {
     }
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    // The folder becomes writable again however the test ends, so that the
+    // temporary folder can be removed.
+    const std::unique_ptr<const QString, void (*)(const QString*)> unlock(
+        &folder, [](const QString* name) { ::chmod(QFile::encodeName(*name).constData(), 0755); });
 
     const int status = saveAsUnprivilegedUser([&] {
         if (::access(QFile::encodeName(folder).constData(), W_OK) == 0) {
