@@ -137,19 +137,6 @@ struct SysExFileIoTest : ::testing::Test {
     QTemporaryDir dir;
 };
 
-TEST_F(SysExFileIoTest, AnExportReadsBackAsTheSameSelections) {
-    ParameterSet set = ParameterSet::defaults();
-    set.set(0, 15);
-    set.set(7, kNoSelection);
-    QString error;
-    ASSERT_TRUE(SysExFile::write(path("a.syx"), set, &error)) << error.toStdString();
-    const std::optional<SysExFile::Import> read = SysExFile::read(path("a.syx"), &error);
-    ASSERT_TRUE(read) << error.toStdString();
-    EXPECT_EQ(read->set, set);
-    EXPECT_EQ(read->used, 14);
-    EXPECT_EQ(read->skipped, 0);
-}
-
 TEST_F(SysExFileIoTest, FilesWithoutAValidMessageOrTooLargeAreErrors) {
     write("empty.syx", {});
     write("foreign.syx", times(kOtherMaker, 100));
