@@ -1,6 +1,7 @@
 // The ZR-70 control panel: sets the converter's parameters over MIDI System
 // Exclusive and keeps them in preset files.
 
+#include "app/command_line.h"
 #include "app/control_panel_app.h"
 #include "app/process_setup.h"
 
@@ -8,6 +9,10 @@
 
 int main(int argc, char* argv[]) {
     zr70::ignoreFileSizeLimitSignal();
+    // With arguments: the command line, which needs no display.
+    if (argc > 1) {
+        return zr70::commandLineMain(argc, argv);
+    }
     zr70::chooseDisplayPlatform();
     QApplication application(argc, argv);
     zr70::ControlPanelApp panel;

@@ -18,4 +18,14 @@ std::string cutErrorText(std::string_view text) {
     return std::string(text.substr(0, end));
 }
 
+std::string listedDeviceName(MidiHost& host, int index) {
+    std::string name;
+    if (host.describeDevice(index, name) != 0 || name.empty()) {
+        // Entry positions must keep matching device numbers, so a device
+        // without a readable name still gets an entry.
+        name = "MIDI Out " + std::to_string(index);
+    }
+    return name;
+}
+
 } // namespace zr70

@@ -41,6 +41,10 @@ public:
     virtual std::string errorText(int code) = 0;
 };
 
+/// The name the device list shows for device `index`: the host's name, or
+/// "MIDI Out <index>" when the host gives none, so that every entry has one.
+std::string listedDeviceName(MidiHost& host, int index);
+
 /// Longest error text the program shows.
 inline constexpr std::size_t kMaxErrorTextLength = 98;
 

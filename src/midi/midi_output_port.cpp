@@ -26,13 +26,7 @@ MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
 
     // The count is asked again for every entry, as the host may change it.
     for (int index = 0; index < host_.deviceCount(); ++index) {
-        std::string name;
-        if (host_.describeDevice(index, name) != 0 || name.empty()) {
-            // Entry positions must keep matching device numbers, so a device
-            // without a readable name still gets an entry.
-            name = "MIDI Out " + std::to_string(index);
-        }
-        devices.append(name);
+        devices.append(listedDeviceName(host_, index));
     }
 
     const int stored = settings_.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);

@@ -1,14 +1,10 @@
 #include "preset/preset_file.h"
 
+#include "preset/file_access.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zr70 {
 namespace {
@@ -16,15 +12,6 @@ namespace {
 static_assert(PresetFile::kTrailer.size() == 32);
 static_assert(PresetFile::kFileSize == 47);
 static_assert(kPresetFileOrder.size() == PresetFile::kSelectionByteCount);
-
-/// How a list without a selection is stored (the low 8 bits of -1).
-constexpr char kNoSelectionByte = static_cast<char>(0xFF);
-
-/// An empty path names no file, and a NUL would cut the name short where the
-/// system reads it, so that a different file would be opened.
-bool isUsablePath(const QString& path) {
-    return !path.isEmpty() && !path.contains(QChar(u'\0'));
-}
 
 /// The path as the user sees it in "Failed on opening %s": a-z become A-Z and
 /// every other character stays, whatever the locale.
@@ -37,61 +24,6 @@ QString upperCaseAscii(QString text) {
     return text;
 }
 
-/// Opens a regular file for reading. The descriptor is opened non-blocking so
-/// that a FIFO at the path cannot stall the user interface, and the type is
-/// taken from the open descriptor, so nothing can be swapped in between the
-/// check and the read. Directories, FIFOs and devices count as failed opens.
-bool openRegularFile(const QString& path, QFile& file) {
-    if (!isUsablePath(path)) {
-        return false;
-    }
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-    return true;
-}
-
-/// An existing file is replaced only when it is a regular file the user may
-/// write. A file whose mode grants nobody write access counts as read-only
-/// even for root, who could write it anyway: the user marked it so to keep it.
-bool mayReplace(const QFileInfo& existing) {
-    constexpr auto anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return existing.isFile() && existing.isWritable() && (existing.permissions() & anyWrite);
-}
-
-/// Writes `bytes` to a temporary file beside `path` and renames it over
-/// `path` only when everything was written and synced, so a failed save
-/// leaves any previous file whole.
-bool replaceFile(const QString& path, const QByteArray& bytes) {
-    if (!isUsablePath(path)) {
-        return false;
-    }
-    const QFileInfo existing(path);
-    if (existing.exists() && !mayReplace(existing)) {
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    // commit() alone misses a short write of the buffered bytes (a full disk,
-    // a file size limit), so the flush is checked before the rename.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 } // namespace
 
 PresetFile::PresetFile(ParameterLists& lists, const SendAfterLoadOption& option,
@@ -99,14 +31,15 @@ PresetFile::PresetFile(ParameterLists& lists, const SendAfterLoadOption& option,
     : lists_(lists), option_(option), sender_(sender), messages_(messages) {}
 
 int PresetFile::loadPreset(const QString& path) {
-    QFile file;
-    if (!openRegularFile(path, file)) {
+    const std::optional<ParameterSet> set = read(path);
+    if (!set) {
         const QString text = QStringLiteral("Failed on opening ") + upperCaseAscii(path);
         messages_.show(text.toUtf8().toStdString());
         return 0;
     }
-    decode(file, lists_);
-    file.close();
+    for (ParameterIndex index : kPresetFileOrder) {
+        lists_.setSelection(index, set->selection(index));
+    }
     if (option_.sendAfterLoad()) {
         sender_.sendAll();
     }
@@ -114,7 +47,7 @@ int PresetFile::loadPreset(const QString& path) {
 }
 
 int PresetFile::savePreset(const QString& path) {
-    if (!replaceFile(path, encode(lists_))) {
+    if (!write(path, selectionsOf(lists_))) {
         messages_.show("Failed on saving file");
         return 0;
     }
@@ -125,41 +58,59 @@ int PresetFile::saveDefault() {
     return savePreset(QString::fromLatin1(kDefaultPresetName));
 }
 
-QByteArray PresetFile::encode(const ParameterLists& lists) {
-    QByteArray bytes;
-    bytes.reserve(kFileSize);
-    for (ParameterIndex index : kPresetFileOrder) {
-        const int selection = lists.selection(index);
-        bytes.append(isValidSelection(index, selection) ? static_cast<char>(selection)
-                                                        : kNoSelectionByte);
+std::optional<ParameterSet> PresetFile::read(const QString& path, QString* error) {
+    QFile file;
+    if (!openRegularFile(path, file, error)) {
+        return std::nullopt;
     }
+    return decode(file);
+}
+
+bool PresetFile::write(const QString& path, const ParameterSet& set, QString* error) {
+    return replaceFile(path, encode(set), error);
+}
+
+QByteArray PresetFile::encode(const ParameterSet& set) {
+    const std::array<std::uint8_t, kParameterCount> selections = toPresetBytes(set);
+    QByteArray bytes(reinterpret_cast<const char*>(selections.data()),
+                     static_cast<qsizetype>(selections.size()));
     bytes.append(kTrailer.data(), static_cast<qsizetype>(kTrailer.size()));
     return bytes;
 }
 
-void PresetFile::decode(QIODevice& in, ParameterLists& lists) {
+QByteArray PresetFile::encode(const ParameterLists& lists) {
+    return encode(selectionsOf(lists));
+}
+
+ParameterSet PresetFile::decode(QIODevice& in) {
     // Only the selection bytes matter; the trailer and anything after it are
     // never read, so files with another trailer or none load all the same.
-    std::array<char, kSelectionByteCount> bytes{};
+    std::array<std::uint8_t, kSelectionByteCount> bytes{};
     qint64 count = 0;
     while (count < kSelectionByteCount) {
-        const qint64 got = in.read(bytes.data() + count, kSelectionByteCount - count);
+        const qint64 got =
+            in.read(reinterpret_cast<char*>(bytes.data()) + count, kSelectionByteCount - count);
         if (got <= 0) {
             break;
         }
         count += got;
     }
-    for (int offset = 0; offset < kSelectionByteCount; ++offset) {
-        const ParameterIndex index = kPresetFileOrder[static_cast<std::size_t>(offset)];
-        int selection = kNoSelection;
-        if (offset < count) {
-            const int value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(offset)]);
-            if (isValidSelection(index, value)) {
-                selection = value;
-            }
-        }
-        lists.setSelection(index, selection);
+    return fromPresetBytes(std::span(bytes).first(static_cast<std::size_t>(count)));
+}
+
+void PresetFile::decode(QIODevice& in, ParameterLists& lists) {
+    const ParameterSet set = decode(in);
+    for (ParameterIndex index : kPresetFileOrder) {
+        lists.setSelection(index, set.selection(index));
     }
+}
+
+ParameterSet selectionsOf(const ParameterLists& lists) {
+    ParameterSet set;
+    for (ParameterIndex index = 0; index < kParameterCount; ++index) {
+        set.set(index, lists.selection(index));
+    }
+    return set;
 }
 
 } // namespace zr70

@@ -2,11 +2,13 @@
 
 #include "device/parameter_lists.h"
 #include "device/parameter_sender.h"
+#include "device/parameter_set.h"
 #include "device/user_messages.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <string_view>
 
 class QIODevice;
@@ -44,13 +46,25 @@ public:
     static constexpr std::string_view kTrailer = "\n--- Korvan ZR70 Preset File ---";
     static constexpr int kFileSize = kSelectionByteCount + static_cast<int>(kTrailer.size());
 
-    /// The 47 bytes a save writes for the lists' current selections; a list
-    /// without a selection is stored as FFh.
+    /// The selections of the preset file at `path`, read as decode does;
+    /// nothing when it cannot be opened as a regular file (`error` says why).
+    static std::optional<ParameterSet> read(const QString& path, QString* error = nullptr);
+
+    /// Replaces the file at `path` with the 47 bytes of `set`, atomically
+    /// where the folder allows (see replaceFile); false on any failure, with
+    /// `error` saying why.
+    static bool write(const QString& path, const ParameterSet& set, QString* error = nullptr);
+
+    /// The 47 bytes a save writes; a parameter without a selection is stored
+    /// as FFh.
+    static QByteArray encode(const ParameterSet& set);
     static QByteArray encode(const ParameterLists& lists);
 
-    /// Reads up to fifteen bytes from `in` into the lists, in file order. A byte
-    /// that names no entry of its list, and every list past the end of the data,
-    /// leaves that list without a selection. Sends nothing.
+    /// Reads up to fifteen bytes from `in`, in file order. A byte that names no
+    /// entry of its list, and every list past the end of the data, gives that
+    /// parameter no selection.
+    static ParameterSet decode(QIODevice& in);
+    /// The same into the lists, set in file order. Sends nothing.
     static void decode(QIODevice& in, ParameterLists& lists);
 
 private:
@@ -59,5 +73,9 @@ private:
     ParameterSender& sender_;
     UserMessages& messages_;
 };
+
+/// The lists' current selections; a list without one, or with one that names
+/// no entry, gives its parameter no selection.
+ParameterSet selectionsOf(const ParameterLists& lists);
 
 } // namespace zr70

@@ -7,9 +7,13 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zr70 {
 namespace {
@@ -224,6 +228,55 @@ TEST_F(PresetFileTest, FailedSavesReportAndLeaveThePreviousFileWhole) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
         << "no temporary file is left, and the FIFO is not replaced";
     EXPECT_TRUE(QFileInfo(path("pipe.zr")).exists() && !QFileInfo(path("pipe.zr")).isFile());
+}
+
+/// Runs `save` in a child process as a user who may not write the test's
+/// folders (root, who may write anywhere, runs it as "nobody"); its result is
+/// the child's exit status.
+int saveAsUnprivilegedUser(const std::function<int()>& save) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            ::_exit(90);
+        }
+        ::_exit(save());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+TEST_F(PresetFileTest, AWritableFileInAReadOnlyFolderIsSavedInPlace) {
+    const QString folder = path("locked");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+    write("locked/song.zr", Bytes(100, 0x42));
+    const QByteArray song = QFile::encodeName(path("locked/song.zr"));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(song.constData(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    // The folder becomes writable again however the test ends, so that the
+    // temporary folder can be removed.
+    const std::unique_ptr<const QString, void (*)(const QString*)> unlock(
+        &folder, [](const QString* name) { ::chmod(QFile::encodeName(*name).constData(), 0755); });
+
+    const int status = saveAsUnprivilegedUser([&] {
+        if (::access(QFile::encodeName(folder).constData(), W_OK) == 0) {
+            return 91; // the folder must be read-only for the saving user
+        }
+        return file.savePreset(path("locked/song.zr")) == 1 &&
+                       file.savePreset(path("locked/new.zr")) == 0
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(status, 0) << "the existing file is written, a new one cannot be created";
+    EXPECT_EQ(read("locked/song.zr"), kDefaultBytes + kTrailer);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"song.zr"});
 }
 
 TEST_F(PresetFileTest, SaveDefaultWritesLowerCaseNameInCurrentDirectory) {

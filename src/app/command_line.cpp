@@ -1,0 +1,382 @@
+#include "app/command_line.h"
+
+#include "app/application_name.h"
+#include "app/qt_text.h"
+#include "app/settings_profile.h"
+#include "device/parameter_set.h"
+#include "midi/rtmidi_host.h"
+#include "preset/preset_commands.h"
+#include "preset/preset_file.h"
+#include "preset/sysex_file.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTextStream>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace zr70 {
+namespace {
+
+constexpr std::string_view kDeviceKey = "mididevice";
+constexpr const char* kDeviceNameKey = "zr70/mididevicename";
+constexpr int kNoStoredDevice = -1;
+
+QString fromStd(const std::string& text) {
+    return toQString(text);
+}
+
+/// The output a send goes to, or why there is none.
+struct OutputChoice {
+    int index = -1;
+    QString error;
+};
+
+/// OUT of --output: a number is an index; any other text must be part of
+/// exactly one output's name, in any letter case, unless it is one output's
+/// whole name.
+OutputChoice chooseByArgument(const QString& wanted, const std::vector<QString>& names) {
+    bool isNumber = false;
+    const int index = wanted.toInt(&isNumber, 10);
+    if (isNumber) {
+        if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
+            return {-1,
+                    QStringLiteral("there is no MIDI output %1 (see --list-outputs)").arg(wanted)};
+        }
+        return {index, {}};
+    }
+    std::vector<int> parts;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].compare(wanted, Qt::CaseInsensitive) == 0) {
+            return {static_cast<int>(i), {}};
+        }
+        if (names[i].contains(wanted, Qt::CaseInsensitive)) {
+            parts.push_back(static_cast<int>(i));
+        }
+    }
+    if (parts.size() == 1 && !wanted.isEmpty()) {
+        return {parts.front(), {}};
+    }
+    if (parts.empty()) {
+        return {-1, QStringLiteral("no MIDI output has \"%1\" in its name").arg(wanted)};
+    }
+    return {-1, QStringLiteral("\"%1\" is part of %2 MIDI output names; give more of one")
+                    .arg(wanted)
+                    .arg(parts.size())};
+}
+
+/// The stored output: the one whose whole name is the stored name, else the
+/// stored index (none stored means the first).
+OutputChoice chooseStored(const CommandLineContext& context, const std::vector<QString>& names) {
+    if (context.storedOutputName) {
+        const QString stored = fromStd(*context.storedOutputName);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i] == stored) {
+                return {static_cast<int>(i), {}};
+            }
+        }
+    }
+    int index = context.settings.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
+    if (index == kNoStoredDevice) {
+        index = 0;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
+        return {-1, QStringLiteral("the stored MIDI output %1 is not there; choose one with "
+                                   "--output")
+                        .arg(index)};
+    }
+    return {index, {}};
+}
+
+/// Opens device `index`, hands it every message and closes it. Every call to
+/// the host for a send is here. Nothing on success, else what failed.
+std::optional<QString> sendToDevice(MidiHost& host, int index, const QString& name,
+                                    const std::vector<MessageBytes>& messages) {
+    const auto failed = [&](const char* what, int code) {
+        return QStringLiteral("%1 %2: %3")
+            .arg(QLatin1String(what), name, fromStd(cutErrorText(host.errorText(code))));
+    };
+    if (const int code = host.openDevice(index); code != 0) {
+        return failed("cannot open", code);
+    }
+    if (const int code = host.prepareBuffer(); code != 0) {
+        host.closeDevice();
+        return failed("cannot open", code);
+    }
+    std::optional<QString> error;
+    for (const MessageBytes& message : messages) {
+        if (const int code = host.sendLongMessage(message); code != 0) {
+            error = failed("sending failed to", code);
+            break;
+        }
+    }
+    host.releaseBuffer();
+    if (const int code = host.closeDevice(); code != 0 && !error) {
+        error = failed("cannot close", code);
+    }
+    return error;
+}
+
+class CommandLine {
+public:
+    explicit CommandLine(CommandLineContext& context) : context_(context) {}
+
+    int run(const QStringList& arguments);
+
+private:
+    int fail(const QString& text) {
+        context_.err << QCoreApplication::applicationName() << ": " << text << Qt::endl;
+        return kCommandFailed;
+    }
+    int usage(const QString& text) {
+        context_.err << QCoreApplication::applicationName() << ": " << text
+                     << (text.endsWith(QLatin1Char('.')) ? " " : ". ") << "See --help." << Qt::endl;
+        return kUsageError;
+    }
+
+    /// The preset at `path`, or nothing after a failure line.
+    std::optional<ParameterSet> readPreset(const QString& path);
+    /// Every output's name as the Midi Setup list shows it; empty after a
+    /// failure line when there is none.
+    std::vector<QString> outputNames();
+
+    int listOutputs();
+    int send(const QString& presetPath, const std::optional<QString>& output);
+    int exportSysEx(const QString& presetPath, const QString& sysExPath);
+    int importSysEx(const QString& sysExPath, const QString& presetPath);
+
+    CommandLineContext& context_;
+};
+
+int CommandLine::run(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The Korvan ZR-70 control panel. Without arguments it opens its window; with "
+        "arguments it runs without one:\n"
+        "  --list-outputs                  list the MIDI outputs\n"
+        "  --send FILE.zr [--output OUT]   send a preset to a MIDI output\n"
+        "  --export-syx FILE.zr OUT.syx    write a preset as a SysEx file\n"
+        "  --import-syx IN.syx OUT.zr      write a SysEx file's settings as a preset"));
+    // Qt's own help option would add --help-all, for options only a window
+    // takes.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption list(QStringLiteral("list-outputs"),
+                                  QStringLiteral("One line per MIDI output: its index, a tab, "
+                                                 "its name."));
+    const QCommandLineOption send(QStringLiteral("send"),
+                                  QStringLiteral("Send the preset FILE.zr to a MIDI output: "
+                                                 "--output, else the one the panel uses."));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("With --send: the output's index, or part of "
+                                                   "its name (any letter case)."),
+                                    QStringLiteral("OUT"));
+    const QCommandLineOption exportSyx(QStringLiteral("export-syx"),
+                                       QStringLiteral("Write the preset FILE.zr as the SysEx file "
+                                                      "OUT.syx."));
+    const QCommandLineOption importSyx(QStringLiteral("import-syx"),
+                                       QStringLiteral("Write the converter's settings in the SysEx "
+                                                      "file IN.syx as the preset OUT.zr."));
+    parser.addOptions({help, list, send, output, exportSyx, importSyx});
+
+    if (!parser.parse(arguments)) {
+        return usage(parser.errorText());
+    }
+    if (parser.isSet(help)) {
+        // "Usage: zr70 [options]", not the path the program was started by.
+        QString text = parser.helpText();
+        if (!arguments.isEmpty()) {
+            text.replace(text.indexOf(arguments.first()), arguments.first().size(),
+                         QCoreApplication::applicationName());
+        }
+        context_.out << text;
+        return kCommandSucceeded;
+    }
+    if (parser.isSet(version)) {
+        context_.out << QCoreApplication::applicationName() << ' '
+                     << QCoreApplication::applicationVersion() << Qt::endl;
+        return kCommandSucceeded;
+    }
+
+    struct Mode {
+        const QCommandLineOption& option;
+        int files;
+    };
+    const std::vector<Mode> modes = {{list, 0}, {send, 1}, {exportSyx, 2}, {importSyx, 2}};
+    const Mode* chosen = nullptr;
+    for (const Mode& mode : modes) {
+        if (parser.isSet(mode.option)) {
+            if (chosen != nullptr) {
+                return usage(QStringLiteral("give one of --list-outputs, --send, --export-syx, "
+                                            "--import-syx"));
+            }
+            chosen = &mode;
+        }
+    }
+    if (chosen == nullptr) {
+        return usage(QStringLiteral("give --list-outputs, --send, --export-syx or --import-syx"));
+    }
+    const QString name = chosen->option.names().constFirst();
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != chosen->files) {
+        static constexpr std::array<const char*, 3> kTakes = {"no file name", "one file name",
+                                                              "two file names"};
+        return usage(QStringLiteral("--%1 takes %2, not %3")
+                         .arg(name, QLatin1String(kTakes[static_cast<std::size_t>(chosen->files)]))
+                         .arg(files.size()));
+    }
+    if (parser.isSet(output) && &chosen->option != &send) {
+        return usage(QStringLiteral("--output goes with --send only"));
+    }
+
+    if (&chosen->option == &list) {
+        return listOutputs();
+    }
+    if (&chosen->option == &send) {
+        return this->send(files[0], parser.isSet(output)
+                                        ? std::optional<QString>(parser.value(output))
+                                        : std::nullopt);
+    }
+    if (&chosen->option == &exportSyx) {
+        return exportSysEx(files[0], files[1]);
+    }
+    return importSysEx(files[0], files[1]);
+}
+
+std::optional<ParameterSet> CommandLine::readPreset(const QString& path) {
+    if (!PresetCommands::hasPresetExtension(path)) {
+        fail(QStringLiteral("%1: not a preset file (the name must end in .zr or .ZR)").arg(path));
+        return std::nullopt;
+    }
+    QString error;
+    std::optional<ParameterSet> set = PresetFile::read(path, &error);
+    if (!set) {
+        fail(QStringLiteral("%1: cannot read it: %2").arg(path, error));
+    }
+    return set;
+}
+
+std::vector<QString> CommandLine::outputNames() {
+    MidiHost& host = context_.host();
+    std::vector<QString> names;
+    for (int index = 0; index < host.deviceCount(); ++index) {
+        names.push_back(fromStd(listedDeviceName(host, index)));
+    }
+    if (names.empty()) {
+        fail(QStringLiteral("No MIDI out devices found"));
+    }
+    return names;
+}
+
+int CommandLine::listOutputs() {
+    const std::vector<QString> names = outputNames();
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        context_.out << index << '\t' << names[index] << '\n';
+    }
+    context_.out.flush();
+    return names.empty() ? kCommandFailed : kCommandSucceeded;
+}
+
+int CommandLine::send(const QString& presetPath, const std::optional<QString>& output) {
+    const std::optional<ParameterSet> set = readPreset(presetPath);
+    if (!set) {
+        return kCommandFailed;
+    }
+    const std::vector<QString> names = outputNames();
+    if (names.empty()) {
+        return kCommandFailed;
+    }
+    const OutputChoice choice =
+        output ? chooseByArgument(*output, names) : chooseStored(context_, names);
+    if (choice.index < 0) {
+        return fail(choice.error);
+    }
+    const std::optional<QString> error =
+        sendToDevice(context_.host(), choice.index, names[static_cast<std::size_t>(choice.index)],
+                     sendAllMessages(*set));
+    return error ? fail(*error) : kCommandSucceeded;
+}
+
+int CommandLine::exportSysEx(const QString& presetPath, const QString& sysExPath) {
+    if (!SysExFile::hasExtension(sysExPath)) {
+        return fail(QStringLiteral("%1: not a SysEx file (the name must end in .syx or .SYX)")
+                        .arg(sysExPath));
+    }
+    const std::optional<ParameterSet> set = readPreset(presetPath);
+    if (!set) {
+        return kCommandFailed;
+    }
+    QString error;
+    if (!SysExFile::write(sysExPath, *set, &error)) {
+        return fail(QStringLiteral("%1: cannot write it: %2").arg(sysExPath, error));
+    }
+    return kCommandSucceeded;
+}
+
+int CommandLine::importSysEx(const QString& sysExPath, const QString& presetPath) {
+    if (!SysExFile::hasExtension(sysExPath)) {
+        return fail(QStringLiteral("%1: not a SysEx file (the name must end in .syx or .SYX)")
+                        .arg(sysExPath));
+    }
+    if (!PresetCommands::hasPresetExtension(presetPath)) {
+        return fail(QStringLiteral("%1: not a preset file (the name must end in .zr or .ZR)")
+                        .arg(presetPath));
+    }
+    QString error;
+    const std::optional<SysExFile::Import> imported = SysExFile::read(sysExPath, &error);
+    if (!imported) {
+        return fail(QStringLiteral("%1: cannot import it: %2").arg(sysExPath, error));
+    }
+    if (!PresetFile::write(presetPath, imported->set, &error)) {
+        return fail(QStringLiteral("%1: cannot write it: %2").arg(presetPath, error));
+    }
+    if (imported->skipped > 0) {
+        context_.err << QCoreApplication::applicationName() << ": " << sysExPath << ": skipped "
+                     << imported->skipped
+                     << (imported->skipped == 1 ? " message or byte run" : " messages or byte runs")
+                     << " that set nothing on the converter" << Qt::endl;
+    }
+    return kCommandSucceeded;
+}
+
+} // namespace
+
+int runCommandLine(const QStringList& arguments, CommandLineContext context) {
+    return CommandLine(context).run(arguments);
+}
+
+std::optional<std::string> readStoredOutputName(const QString& path) {
+    const QSettings settings(path, QSettings::IniFormat);
+    const QVariant value = settings.value(QLatin1String(kDeviceNameKey));
+    if (!value.isValid() || value.typeId() != QMetaType::QString || value.toString().isEmpty()) {
+        return std::nullopt;
+    }
+    return value.toString().toStdString();
+}
+
+int commandLineMain(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    // The same name as the panel's, so the same settings file.
+    QCoreApplication::setApplicationName(executableBaseName());
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZR70_VERSION));
+
+    const SettingsProfile settings;
+    std::unique_ptr<RtMidiHost> host;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return runCommandLine(QCoreApplication::arguments(),
+                          {[&host]() -> MidiHost& {
+                               if (!host) {
+                                   host = std::make_unique<RtMidiHost>();
+                               }
+                               return *host;
+                           },
+                           settings, readStoredOutputName(settings.filePath()), out, err});
+}
+
+} // namespace zr70

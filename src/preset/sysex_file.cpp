@@ -1,0 +1,127 @@
+#include "preset/sysex_file.h"
+
+#include "device/parameter_message.h"
+#include "preset/file_access.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace zr70 {
+namespace {
+
+constexpr std::uint8_t kStart = 0xF0;
+constexpr std::uint8_t kEnd = 0xF7;
+
+/// F0 41 10 70 12 00 00: manufacturer, device, model, data set, address high.
+constexpr std::array<std::uint8_t, ParameterMessage::kAddressLow> kHeader{0xF0, 0x41, 0x10, 0x70,
+                                                                          0x12, 0x00, 0x00};
+
+bool isStatus(std::uint8_t byte) {
+    return byte >= 0x80;
+}
+
+/// Applies one complete message (F0 ... F7) to `set` when it is a valid
+/// data-set message of the converter.
+bool applyMessage(std::span<const std::uint8_t> message, ParameterSet& set) {
+    if (message.size() != ParameterMessage::kSize ||
+        !std::equal(kHeader.begin(), kHeader.end(), message.begin())) {
+        return false;
+    }
+    const int index = message[ParameterMessage::kAddressLow];
+    if (index >= kParameterCount) {
+        return false;
+    }
+    const int selection = message[ParameterMessage::kValue] - parameter(index).valueOffset;
+    if (!isValidSelection(index, selection) ||
+        message[ParameterMessage::kChecksum] != ParameterMessage::checksum(message.subspan(5, 4))) {
+        return false;
+    }
+    set.set(index, selection);
+    return true;
+}
+
+} // namespace
+
+bool SysExFile::hasExtension(const QString& path) {
+    return path.endsWith(QLatin1String(".syx")) || path.endsWith(QLatin1String(".SYX"));
+}
+
+QByteArray SysExFile::encode(const ParameterSet& set) {
+    QByteArray bytes;
+    for (const MessageBytes& message : sendAllMessages(set)) {
+        bytes.append(reinterpret_cast<const char*>(message.data()),
+                     static_cast<qsizetype>(message.size()));
+    }
+    return bytes;
+}
+
+SysExFile::Import SysExFile::decode(std::span<const std::uint8_t> bytes) {
+    Import result;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        if (bytes[at] != kStart) {
+            // Stray bytes up to the next message count once.
+            at = static_cast<std::size_t>(
+                std::find(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), kStart) -
+                bytes.begin());
+            ++result.skipped;
+            continue;
+        }
+        std::size_t end = at + 1;
+        while (end < bytes.size() && !isStatus(bytes[end])) {
+            ++end;
+        }
+        if (end == bytes.size() || bytes[end] != kEnd) {
+            // Cut short: the next status byte (perhaps the next F0) starts
+            // what follows.
+            ++result.skipped;
+            at = end;
+            continue;
+        }
+        if (applyMessage(bytes.subspan(at, end + 1 - at), result.set)) {
+            ++result.used;
+        } else {
+            ++result.skipped;
+        }
+        at = end + 1;
+    }
+    return result;
+}
+
+std::optional<SysExFile::Import> SysExFile::read(const QString& path, QString* error) {
+    QFile file;
+    if (!openRegularFile(path, file, error)) {
+        return std::nullopt;
+    }
+    const QString tooLarge = QStringLiteral("larger than %1 MiB").arg(kMaxFileSize >> 20);
+    if (file.size() > kMaxFileSize) {
+        if (error != nullptr) {
+            *error = tooLarge;
+        }
+        return std::nullopt;
+    }
+    // One byte beyond the limit tells a file that grew since it was measured.
+    const QByteArray data = file.read(kMaxFileSize + 1);
+    if (data.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
+        if (error != nullptr) {
+            *error = data.size() > kMaxFileSize ? tooLarge : file.errorString();
+        }
+        return std::nullopt;
+    }
+    Import result = decode(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                     static_cast<std::size_t>(data.size())));
+    if (result.used == 0) {
+        if (error != nullptr) {
+            *error = QStringLiteral("no setting of the ZR-70 in it");
+        }
+        return std::nullopt;
+    }
+    return result;
+}
+
+bool SysExFile::write(const QString& path, const ParameterSet& set, QString* error) {
+    return replaceFile(path, encode(set), error);
+}
+
+} // namespace zr70

@@ -1,0 +1,207 @@
+#include "app/command_line.h"
+#include "preset/preset_file.h"
+#include "preset/sysex_file.h"
+#include "support/shell_fakes.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace zr70 {
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+struct CommandLineTest : ::testing::Test {
+    static void SetUpTestSuite() {
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "zr70";
+            static char* argv[] = {name, nullptr};
+            application = new QCoreApplication(argc, argv);
+        }
+    }
+
+    CommandLineTest() {
+        host.devices = {"ALSA: Midi Through Port-0", "JACK: dump:input", "JACK: synth:midi_in"};
+        preset.set(0, 9);
+        writeFile(path("song.zr"), PresetFile::encode(preset));
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    /// Runs the command line with `arguments`, in which "@" stands for the
+    /// test's folder; keeps what it wrote in `out` and `err`.
+    int run(QStringList arguments) {
+        for (QString& argument : arguments) {
+            argument.replace(QLatin1Char('@'), dir.path() + QLatin1Char('/'));
+        }
+        arguments.prepend(QStringLiteral("zr70"));
+        out.clear();
+        err.clear();
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        const int status = runCommandLine(arguments, {[this]() -> MidiHost& { return host; },
+                                                      settings, storedName, outStream, errStream});
+        outStream.flush();
+        errStream.flush();
+        return status;
+    }
+
+    /// The output the last send opened, -1 when none.
+    int opened() const {
+        for (const std::string& call : host.calls) {
+            if (call.starts_with("open ")) {
+                return std::stoi(call.substr(5));
+            }
+        }
+        return -1;
+    }
+
+    static inline QCoreApplication* application = nullptr;
+    QTemporaryDir dir;
+    ParameterSet preset = ParameterSet::defaults();
+    testing::FakeMidiHost host;
+    testing::MemorySettings settings;
+    std::optional<std::string> storedName;
+    QString out;
+    QString err;
+};
+
+TEST_F(CommandLineTest, EachModeEndsWithItsStatusAndOneLineForAFailure) {
+    struct Case {
+        QStringList arguments;
+        int status;
+        const char* err; ///< part of the one line on stderr; nothing when empty
+        int opened = -1;
+    };
+    const std::vector<Case> cases = {
+        {{}, 2, "give --list-outputs"},
+        {{"--bogus"}, 2, "bogus"},
+        {{"--send"}, 2, "--send takes one file name, not 0"},
+        {{"--send", "@song.zr", "--list-outputs"}, 2, "give one of"},
+        {{"--list-outputs", "--output", "1"}, 2, "--output goes with --send only"},
+        {{"--export-syx", "@song.zr"}, 2, "takes two file names"},
+        {{"--help"}, 0, ""},
+        {{"--version"}, 0, ""},
+        {{"--list-outputs"}, 0, ""},
+        {{"--send", "@song.zr"}, 0, "", 0},
+        {{"--send", "@song.zr", "--output", "2"}, 0, "", 2},
+        {{"--send", "@song.zr", "--output", "DUMP"}, 0, "", 1},
+        {{"--send", "@song.zr", "--output", "jack: SYNTH:midi_in"}, 0, "", 2},
+        {{"--send", "@song.zr", "--output", "jack"}, 1, "part of 2 MIDI output names"},
+        {{"--send", "@song.zr", "--output", "piano"}, 1, "no MIDI output has \"piano\""},
+        {{"--send", "@song.zr", "--output", "3"}, 1, "there is no MIDI output 3"},
+        {{"--send", "@song.txt"}, 1, "song.txt: not a preset file"},
+        {{"--send", "@song.Zr"}, 1, "not a preset file"},
+        {{"--send", "@missing.zr"}, 1, "missing.zr: cannot read it"},
+        {{"--export-syx", "@song.zr", "@out.txt"}, 1, "out.txt: not a SysEx file"},
+        {{"--export-syx", "@missing.zr", "@out.syx"}, 1, "cannot read it"},
+        {{"--import-syx", "@song.zr", "@out.zr"}, 1, "song.zr: not a SysEx file"},
+        {{"--import-syx", "@in.syx", "@out.txt"}, 1, "out.txt: not a preset file"},
+        {{"--import-syx", "@missing.syx", "@out.zr"}, 1, "missing.syx: cannot import it"},
+    };
+    for (const Case& c : cases) {
+        const QString what = c.arguments.join(QLatin1Char(' '));
+        host.calls.clear();
+        EXPECT_EQ(run(c.arguments), c.status) << what.toStdString();
+        if (*c.err == '\0') {
+            EXPECT_TRUE(err.isEmpty()) << what.toStdString() << ": " << err.toStdString();
+        } else {
+            EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << what.toStdString();
+            EXPECT_TRUE(err.contains(QString::fromUtf8(c.err)))
+                << what.toStdString() << ": " << err.toStdString();
+        }
+        EXPECT_EQ(opened(), c.opened) << what.toStdString();
+    }
+    EXPECT_TRUE(settings.writes.empty());
+}
+
+TEST_F(CommandLineTest, OutputsAreListedAsTheMidiSetupListShowsThem) {
+    host.devices.push_back(""); // a device without a name is listed as the list shows it
+    ASSERT_EQ(run({"--list-outputs"}), 0);
+    EXPECT_EQ(out, "0\tALSA: Midi Through Port-0\n1\tJACK: dump:input\n2\tJACK: synth:midi_in\n"
+                   "3\tMIDI Out 3\n");
+    ASSERT_EQ(run({"--version"}), 0);
+    EXPECT_TRUE(out.startsWith("zr70 ")) << out.toStdString();
+
+    host.devices.clear();
+    EXPECT_EQ(run({"--list-outputs"}), 1);
+    EXPECT_EQ(err, "zr70: No MIDI out devices found\n");
+    EXPECT_EQ(run({"--send", "@song.zr"}), 1);
+    EXPECT_EQ(err, "zr70: No MIDI out devices found\n");
+}
+
+TEST_F(CommandLineTest, FailedOpenOrSendGivesStatusOneAndClosesWhatWasOpened) {
+    host.busy = {0};
+    EXPECT_EQ(run({"--send", "@song.zr"}), 1);
+    EXPECT_TRUE(err.contains("cannot open ALSA: Midi Through Port-0: host error 4"))
+        << err.toStdString();
+    EXPECT_EQ(host.closeCount, 0);
+
+    host.sendResults = {0, 0, 7};
+    EXPECT_EQ(run({"--send", "@song.zr", "--output", "1"}), 1);
+    EXPECT_TRUE(err.contains("sending failed to JACK: dump:input: host error 7"));
+    EXPECT_EQ(host.sent.size(), 3u) << "the send stops at the first failure";
+    EXPECT_EQ(host.closeCount, 1);
+}
+
+TEST_F(CommandLineTest, WithoutOutputTheStoredNameWinsOverTheStoredIndex) {
+    settings.values["zr70/mididevice"] = 1;
+    ASSERT_EQ(run({"--send", "@song.zr"}), 0);
+    EXPECT_EQ(opened(), 1);
+
+    // The outputs moved: the stored name finds its output at its new index.
+    storedName = "JACK: synth:midi_in";
+    host.calls.clear();
+    ASSERT_EQ(run({"--send", "@song.zr"}), 0);
+    EXPECT_EQ(opened(), 2);
+
+    // A name that is not listed leaves the index.
+    storedName = "USB MIDI Interface";
+    host.calls.clear();
+    ASSERT_EQ(run({"--send", "@song.zr"}), 0);
+    EXPECT_EQ(opened(), 1);
+
+    settings.values["zr70/mididevice"] = 5;
+    host.calls.clear();
+    EXPECT_EQ(run({"--send", "@song.zr"}), 1);
+    EXPECT_TRUE(err.contains("the stored MIDI output 5 is not there")) << err.toStdString();
+    EXPECT_EQ(opened(), -1);
+    EXPECT_TRUE(settings.writes.empty());
+}
+
+TEST_F(CommandLineTest, ExportAndImportConvertBetweenPresetsAndSysExFiles) {
+    ASSERT_EQ(run({"--export-syx", "@song.zr", "@song.SYX"}), 0) << err.toStdString();
+    EXPECT_EQ(readFile(path("song.SYX")), SysExFile::encode(preset));
+
+    const QByteArray other = QByteArray::fromHex("f0431000f7");
+    writeFile(path("in.syx"), other + SysExFile::encode(preset));
+    ASSERT_EQ(run({"--import-syx", "@in.syx", "@out.zr"}), 0);
+    EXPECT_EQ(readFile(path("out.zr")), PresetFile::encode(preset));
+    EXPECT_EQ(err, "zr70: " + path("in.syx") +
+                       ": skipped 1 message or byte run that set nothing on the converter\n");
+
+    // Nothing valid: an error, and the preset already there stays.
+    writeFile(path("in.syx"), other);
+    EXPECT_EQ(run({"--import-syx", "@in.syx", "@out.zr"}), 1);
+    EXPECT_TRUE(err.contains("no setting of the ZR-70 in it")) << err.toStdString();
+    EXPECT_EQ(readFile(path("out.zr")), PresetFile::encode(preset));
+}
+
+} // namespace
+} // namespace zr70

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The command line of the real zr70, without a display: outputs listed, a
+# preset sent to a real JACK MIDI receiver (by --output and by the stored
+# name), and failures with status 1. Every process started here is stopped
+# here, also when a check fails.
+#
+#   command_line_test.sh <path to zr70> <source dir>
+set -uo pipefail
+
+zr70=$(realpath "$1")
+source_dir=$(realpath "$2")
+# shellcheck source=/dev/null
+source "$source_dir/scripts/jack-dummy.sh"
+
+root=$(mktemp -d /tmp/zr70-cli.XXXXXX)
+export HOME=$root/home XDG_CONFIG_HOME=$root/config
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+ini=$XDG_CONFIG_HOME/zr70.INI
+dump=$root/dump.txt
+passed=0
+failed=0
+
+cleanup() {
+    jack_dummy_stop
+    rm -rf "$root"
+}
+trap cleanup EXIT
+
+check() { # check <description> <command...>
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok - $what"
+        passed=$((passed + 1))
+    else
+        echo "not ok - $what"
+        failed=$((failed + 1))
+    fi
+}
+
+# run <args...>: runs zr70, keeping its status, stdout and stderr; a run that
+# does not end within 20 s counts as hung (status 124).
+run() {
+    timeout 20 "$zr70" "$@" >"$root/out" 2>"$root/err"
+    status=$?
+}
+
+# "f0 41 10 70 12 00 00 ii vv cs f7" for parameter ii and value byte vv.
+message() {
+    printf 'f0 41 10 70 12 00 00 %02x %02x %02x f7' "$1" "$2" $(((128 - ($1 + $2) % 128) % 128))
+}
+
+message_lines() { grep -cE '^ *[0-9]+: f0 ' "$dump" 2>/dev/null; }
+
+# Waits until the receiver has printed `count` messages in all (10 s at most).
+wait_for_messages() {
+    local count=$1 deadline=$((SECONDS + 10))
+    while (($(message_lines) < count)) && ((SECONDS < deadline)); do sleep 0.05; done
+    (($(message_lines) >= count))
+}
+
+received() { # received <first line> <count>
+    sed -nE 's/^ *[0-9]+: (f0 .* f7) *$/\1/Ip' "$dump" | tr 'A-F' 'a-f' | tail -n +"$1" | head -n "$2"
+}
+
+# file order 5 1 4 0 2 3 6 14 8 9 10 11 12 13 7; Midi channel 10, Octave shift
+# Up, and no selection for Bender Thin, which is therefore not sent.
+printf '\x01\x02\xff\x09\x01\x02\x01\x01\x00\x01\x02\x05\x06\x07\x03\n--- Korvan ZR70 Preset File ---' \
+    >"$root/live.zr"
+expected=$(
+    for pair in 0:9 1:2 2:1 3:65 5:1 6:1 7:3 14:1 8:0 9:1 10:2 11:5 12:6 13:7; do
+        message "${pair%:*}" "${pair#*:}"
+        echo
+    done
+)
+
+if ! jack_dummy_start || ! jack_dump_start "$dump"; then
+    echo "not ok - JACK did not start"
+    exit 1
+fi
+
+run --list-outputs
+check "--list-outputs without a display ends with status 0 (status $status)" test "$status" = 0
+check "--list-outputs lists the receiver as index, tab, name" \
+    grep -qE $'^[0-9]+\tJACK: dump:input$' "$root/out"
+dump_index=$(sed -nE $'s/^([0-9]+)\tJACK: dump:input$/\\1/p' "$root/out")
+
+run --send "$root/live.zr" --output DUMP
+check "--send --output DUMP ends with status 0 (status $status)" test "$status" = 0
+check "--send writes nothing on stderr" test ! -s "$root/err"
+wait_for_messages 14
+check "the receiver got the 14 messages with a selection, in send-all order" \
+    test "$(received 1 14)" = "$expected"
+check "the settings file was not written" test ! -e "$ini"
+
+# The stored index is wrong; the stored name finds the receiver.
+printf '[zr70]\nmididevice=99\nmididevicename=JACK: dump:input\n' >"$ini"
+before=$(cat "$ini")
+run --send "$root/live.zr"
+check "--send to the stored name ends with status 0 (status $status)" test "$status" = 0
+wait_for_messages 28
+check "the stored name found the receiver" test "$(received 15 14)" = "$expected"
+check "the settings file is unchanged" test "$(cat "$ini")" = "$before"
+
+run --send "$root/live.zr" --output "$dump_index"
+wait_for_messages 42
+check "--send --output by index reaches the receiver (status $status)" \
+    test "$status" = 0 -a "$(received 29 14)" = "$expected"
+
+run --send "$root/live.zr" --output no-such-output
+check "an unknown --output ends with status 1 (status $status)" test "$status" = 1
+check "with one line on stderr" test "$(wc -l <"$root/err")" = 1
+
+jack_dump_stop
+run --send "$root/live.zr" --output dump
+check "a send when the receiver has gone ends with status 1 (status $status)" test "$status" = 1
+echo "stderr: $(cat "$root/err")"
+
+jack_dummy_stop
+run --send "$root/live.zr" --output dump
+check "without the server the send ends with status 1, not hung (status $status)" test "$status" = 1
+
+echo "$passed passed, $failed failed"
+((failed == 0))
