@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/parameter_sender.h"
+#include "converter/parameter_sender.h"
 #include "midi/midi_output_port.h"
 #include "preset/preset_commands.h"
 #include "preset/preset_file.h"

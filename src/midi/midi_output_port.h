@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device/parameter_sender.h"
-#include "device/user_messages.h"
+#include "converter/parameter_sender.h"
+#include "converter/user_messages.h"
 #include "midi/device_list.h"
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"

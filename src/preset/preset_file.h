@@ -1,8 +1,8 @@
 #pragma once
 
-#include "device/parameter_lists.h"
-#include "device/parameter_sender.h"
-#include "device/user_messages.h"
+#include "converter/parameter_lists.h"
+#include "converter/parameter_sender.h"
+#include "converter/user_messages.h"
 
 #include <QByteArray>
 #include <QString>

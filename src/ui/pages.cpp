@@ -21,7 +21,8 @@ ParameterPage::ParameterPage(const DialogTemplate& layout, Page page, QWidget* p
         if (parameter.page != page) {
             continue;
         }
-        QComboBox* list = findControl<QComboBox>(*this, parameter.controlId);
+        QComboBox* list = findControl<QComboBox>(
+            *this, kParameterListIds[static_cast<std::size_t>(parameter.index)]);
         Q_ASSERT(list != nullptr);
         for (std::string_view value : parameter.values) {
             list->addItem(toQString(value));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/parameter_lists.h"
+#include "converter/parameter_lists.h"
 #include "midi/device_list.h"
 #include "preset/preset_file.h"
 

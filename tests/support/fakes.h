@@ -2,9 +2,9 @@
 
 // Stand-ins for the widgets and the MIDI port, shared by the logic tests.
 
-#include "device/parameter_lists.h"
-#include "device/parameter_sender.h"
-#include "device/user_messages.h"
+#include "converter/parameter_lists.h"
+#include "converter/parameter_sender.h"
+#include "converter/user_messages.h"
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "device/parameter_lists.h"
-#include "device/parameter_table.h"
+#include "converter/parameter_lists.h"
+#include "converter/parameter_table.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -30,20 +30,6 @@ TEST(ParameterTable, OctaveShiftAloneIsOffsetBy63) {
     for (ParameterIndex i = 0; i < kParameterCount; ++i) {
         if (i != 3) {
             EXPECT_EQ(valueByte(i, 1), 1) << i;
-        }
-    }
-}
-
-TEST(ParameterTable, ControlIdsAreUniqueOnlyTogetherWithThePage) {
-    EXPECT_EQ(parameter(6).controlId, 1015);
-    EXPECT_EQ(parameter(6).page, Page::Controls);
-    EXPECT_EQ(parameter(8).controlId, 1015);
-    EXPECT_EQ(parameter(8).page, Page::Sensitivity);
-    for (ParameterIndex a = 0; a < kParameterCount; ++a) {
-        for (ParameterIndex b = a + 1; b < kParameterCount; ++b) {
-            EXPECT_FALSE(parameter(a).page == parameter(b).page &&
-                         parameter(a).controlId == parameter(b).controlId)
-                << a << " and " << b;
         }
     }
 }

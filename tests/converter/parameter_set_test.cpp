@@ -1,4 +1,4 @@
-#include "device/parameter_set.h"
+#include "converter/parameter_set.h"
 
 #include <gtest/gtest.h>
 

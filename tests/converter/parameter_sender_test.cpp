@@ -1,4 +1,4 @@
-#include "device/parameter_sender.h"
+#include "converter/parameter_sender.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // sender that only records. The MIDI wire itself needs 52.8 ms for the same
 // 165 bytes, so anything in microseconds is invisible to the player.
 
-#include "device/parameter_sender.h"
+#include "converter/parameter_sender.h"
 
 #include <benchmark/benchmark.h>
 
