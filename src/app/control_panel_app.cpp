@@ -1,6 +1,7 @@
 #include "control_panel_app.h"
 
 #include "app/application_name.h"
+#include "app/panel.h"
 #include "app/settings_profile.h"
 #include "app/window_placement.h"
 #include "midi/rtmidi_host.h"
@@ -52,15 +53,17 @@ int ControlPanelApp::run() {
     MessageBoxMessages messages;
     DialogFileChooser chooser;
     RtMidiHost host;
-    ControlPanelDialog window({controls_, sensitivity_, presets_, midiSetup_},
-                              {host, settings, messages, chooser}, start);
+    Panel panel(host, settings, messages, chooser);
+    ControlPanelDialog window(panel, start);
     messages.setOwner(&window);
     chooser.setOwner(&window);
 
-    if (window.initialise() == MidiOutputPort::StartResult::EndProgram) {
+    // After a fatal start-up stop the program ends without any shutdown step.
+    if (window.initialise() == Panel::StartResult::EndProgram) {
         return 0;
     }
     window.exec();
+    panel.shutDown();
     return 0;
 }
 

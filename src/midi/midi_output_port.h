@@ -1,19 +1,20 @@
 #pragma once
 
-#include "converter/parameter_sender.h"
 #include "converter/user_messages.h"
 #include "midi/device_list.h"
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 
+#include <cstdint>
 #include <optional>
+#include <span>
 
 namespace zr70 {
 
 /// The program's one connection to a MIDI output device: lists the devices,
 /// opens the remembered one at start, switches on the user's pick, hands every
 /// parameter message over and closes the device at shutdown.
-class MidiOutputPort : public MessageSender {
+class MidiOutputPort {
 public:
     enum class StartResult { Running, EndProgram };
 
@@ -28,7 +29,7 @@ public:
     void changeDevice(int position);
 
     /// The host's result unchanged; nonzero when no device is open.
-    int send(std::span<const std::uint8_t> message) override;
+    int send(std::span<const std::uint8_t> message);
 
     /// Releases the buffer and closes the open device, if any.
     void shutDown();

@@ -17,9 +17,6 @@ static_assert(PresetFile::kTrailer.size() == 32);
 static_assert(PresetFile::kFileSize == 47);
 static_assert(kPresetFileOrder.size() == PresetFile::kSelectionByteCount);
 
-/// How a list without a selection is stored (the low 8 bits of -1).
-constexpr char kNoSelectionByte = static_cast<char>(0xFF);
-
 /// An empty path names no file, and a NUL would cut the name short where the
 /// system reads it, so that a different file would be opened.
 bool isUsablePath(const QString& path) {
@@ -94,9 +91,8 @@ bool replaceFile(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-PresetFile::PresetFile(ParameterLists& lists, const SendAfterLoadOption& option,
-                       ParameterSender& sender, UserMessages& messages)
-    : lists_(lists), option_(option), sender_(sender), messages_(messages) {}
+PresetFile::PresetFile(ParameterSet& selections, UserMessages& messages)
+    : selections_(selections), messages_(messages) {}
 
 int PresetFile::loadPreset(const QString& path) {
     QFile file;
@@ -105,16 +101,13 @@ int PresetFile::loadPreset(const QString& path) {
         messages_.show(text.toUtf8().toStdString());
         return 0;
     }
-    decode(file, lists_);
+    selections_ = decode(file);
     file.close();
-    if (option_.sendAfterLoad()) {
-        sender_.sendAll();
-    }
     return 1;
 }
 
 int PresetFile::savePreset(const QString& path) {
-    if (!replaceFile(path, encode(lists_))) {
+    if (!replaceFile(path, encode(selections_))) {
         messages_.show("Failed on saving file");
         return 0;
     }
@@ -125,41 +118,30 @@ int PresetFile::saveDefault() {
     return savePreset(QString::fromLatin1(kDefaultPresetName));
 }
 
-QByteArray PresetFile::encode(const ParameterLists& lists) {
+QByteArray PresetFile::encode(const ParameterSet& selections) {
+    const auto selectionBytes = toPresetBytes(selections);
     QByteArray bytes;
     bytes.reserve(kFileSize);
-    for (ParameterIndex index : kPresetFileOrder) {
-        const int selection = lists.selection(index);
-        bytes.append(isValidSelection(index, selection) ? static_cast<char>(selection)
-                                                        : kNoSelectionByte);
-    }
+    bytes.append(reinterpret_cast<const char*>(selectionBytes.data()),
+                 static_cast<qsizetype>(selectionBytes.size()));
     bytes.append(kTrailer.data(), static_cast<qsizetype>(kTrailer.size()));
     return bytes;
 }
 
-void PresetFile::decode(QIODevice& in, ParameterLists& lists) {
+ParameterSet PresetFile::decode(QIODevice& in) {
     // Only the selection bytes matter; the trailer and anything after it are
     // never read, so files with another trailer or none load all the same.
-    std::array<char, kSelectionByteCount> bytes{};
+    std::array<std::uint8_t, kSelectionByteCount> bytes{};
     qint64 count = 0;
     while (count < kSelectionByteCount) {
-        const qint64 got = in.read(bytes.data() + count, kSelectionByteCount - count);
+        const qint64 got =
+            in.read(reinterpret_cast<char*>(bytes.data()) + count, kSelectionByteCount - count);
         if (got <= 0) {
             break;
         }
         count += got;
     }
-    for (int offset = 0; offset < kSelectionByteCount; ++offset) {
-        const ParameterIndex index = kPresetFileOrder[static_cast<std::size_t>(offset)];
-        int selection = kNoSelection;
-        if (offset < count) {
-            const int value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(offset)]);
-            if (isValidSelection(index, value)) {
-                selection = value;
-            }
-        }
-        lists.setSelection(index, selection);
-    }
+    return fromPresetBytes(std::span(bytes).first(static_cast<std::size_t>(count)));
 }
 
 } // namespace zr70

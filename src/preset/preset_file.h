@@ -1,7 +1,6 @@
 #pragma once
 
-#include "converter/parameter_lists.h"
-#include "converter/parameter_sender.h"
+#include "converter/parameter_set.h"
 #include "converter/user_messages.h"
 
 #include <QByteArray>
@@ -13,24 +12,16 @@ class QIODevice;
 
 namespace zr70 {
 
-/// The "Send sysex afer load" check box.
-class SendAfterLoadOption {
-public:
-    virtual ~SendAfterLoadOption() = default;
-    virtual bool sendAfterLoad() const = 0;
-};
-
 inline constexpr const char* kDefaultPresetName = "default.zr";
 
 /// A preset file: fifteen selection bytes in file order, then the 32-byte
 /// trailer "\n--- Korvan ZR70 Preset File ---"; 47 bytes in all.
 class PresetFile {
 public:
-    PresetFile(ParameterLists& lists, const SendAfterLoadOption& option, ParameterSender& sender,
-               UserMessages& messages);
+    PresetFile(ParameterSet& selections, UserMessages& messages);
 
-    /// Reads the first fifteen bytes into the lists, then runs send-all when the
-    /// box is ticked. 1 when the file opened, 0 (after a message) when not.
+    /// Reads the first fifteen bytes into the selections; sends nothing. 1 when
+    /// the file opened, 0 (after a message) when not.
     int loadPreset(const QString& path);
 
     /// Writes the current selections. 1 on success; 0 after "Failed on saving
@@ -44,19 +35,17 @@ public:
     static constexpr std::string_view kTrailer = "\n--- Korvan ZR70 Preset File ---";
     static constexpr int kFileSize = kSelectionByteCount + static_cast<int>(kTrailer.size());
 
-    /// The 47 bytes a save writes for the lists' current selections; a list
-    /// without a selection is stored as FFh.
-    static QByteArray encode(const ParameterLists& lists);
+    /// The 47 bytes a save writes for the selections; a parameter without a
+    /// selection is stored as FFh.
+    static QByteArray encode(const ParameterSet& selections);
 
-    /// Reads up to fifteen bytes from `in` into the lists, in file order. A byte
-    /// that names no entry of its list, and every list past the end of the data,
-    /// leaves that list without a selection. Sends nothing.
-    static void decode(QIODevice& in, ParameterLists& lists);
+    /// Reads up to fifteen bytes from `in`, in file order. A byte that names no
+    /// entry of its list, and every parameter past the end of the data, gets no
+    /// selection.
+    static ParameterSet decode(QIODevice& in);
 
 private:
-    ParameterLists& lists_;
-    const SendAfterLoadOption& option_;
-    ParameterSender& sender_;
+    ParameterSet& selections_;
     UserMessages& messages_;
 };
 

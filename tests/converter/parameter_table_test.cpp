@@ -1,6 +1,4 @@
-#include "converter/parameter_lists.h"
 #include "converter/parameter_table.h"
-#include "support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -40,28 +38,6 @@ TEST(ParameterTable, SelectionsOutsideTheListAreInvalid) {
     EXPECT_TRUE(isValidSelection(0, 15));
     EXPECT_FALSE(isValidSelection(7, 4));
     EXPECT_FALSE(isValidSelection(14, 255));
-}
-
-TEST(DefaultSelections, GiveTheDocumentedValueBytes) {
-    testing::FakeLists lists;
-    applyDefaultSelections(lists);
-    const int expected[kParameterCount] = {0, 0, 0, 64, 1, 0, 0, 1, 3, 3, 3, 3, 3, 3, 0};
-    for (ParameterIndex i = 0; i < kParameterCount; ++i) {
-        EXPECT_EQ(valueByte(i, lists.selection(i)), expected[i]) << i;
-    }
-}
-
-TEST(DefaultSelections, AreAppliedInPresetFileOrder) {
-    struct OrderLists : testing::FakeLists {
-        void setSelection(ParameterIndex index, int selection) override {
-            order.push_back(index);
-            FakeLists::setSelection(index, selection);
-        }
-        std::vector<ParameterIndex> order;
-    } lists;
-    applyDefaultSelections(lists);
-    EXPECT_EQ(lists.order,
-              (std::vector<ParameterIndex>{5, 1, 4, 0, 2, 3, 6, 14, 8, 9, 10, 11, 12, 13, 7}));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
 // Stand-ins for the MIDI host, the settings file, the file dialogs, the device
-// list and the "Send sysex afer load" box, shared by the logic and widget tests.
+// list, shared by the logic and widget tests.
 
 #include "midi/device_list.h"
 #include "midi/integer_settings.h"
@@ -136,12 +136,6 @@ public:
     std::vector<std::string> entries;
     int selection = -1;
     int selectCalls = 0;
-};
-
-class FakeSendAfterLoad : public SendAfterLoadOption {
-public:
-    bool sendAfterLoad() const override { return ticked; }
-    bool ticked = true;
 };
 
 } // namespace zr70::testing

@@ -84,7 +84,12 @@ TEST(DialogUnitsTest, TheSystemSansFontAtEightPointGivesTheMeasuredBaseUnits) {
     EXPECT_NEAR(units.baseY(), 12.80, 0.01);
 }
 
-struct LayoutTest : ::testing::Test, testing::PanelParts {};
+struct LayoutTest : ::testing::Test, testing::PanelParts {
+    ControlsPage controls;
+    SensitivityPage sensitivity;
+    PresetsPage presets;
+    MidiSetupPage midiSetup;
+};
 
 TEST_F(LayoutTest, MainWindowIsAFixedSizeWindowWithTabControlAndIndicator) {
     const auto owned = makeWindow(QPoint(20, 40));
