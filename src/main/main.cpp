@@ -1,7 +1,7 @@
 // The ZR-70 control panel: sets the converter's parameters over MIDI System
 // Exclusive and keeps them in preset files.
 
-#include "app/control_panel_app.h"
+#include "main/control_panel_app.h"
 
 #include <QApplication>
 
