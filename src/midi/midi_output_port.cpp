@@ -38,15 +38,10 @@ MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
     const int stored = settings_.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
     current_ = stored == kNoStoredDevice ? 0 : stored;
 
-    if (const std::optional<OpenFailure> failure = openAndPrepare(current_)) {
-        messages_.show(cutErrorText(host_.errorText(failure->code)));
-        if (failure->step == OpenFailure::Step::Prepare) {
-            // The device has been closed again, so the program ends without
-            // leaving one open behind.
-            return StartResult::EndProgram;
-        }
+    if (const HostResult opened = open(current_); !opened.ok()) {
         // The device did not open: the program goes on with the port closed,
         // and every send fails until the user picks a device that opens.
+        messages_.show(cutErrorText(opened.text));
     }
 
     devices.select(current_);
@@ -63,7 +58,7 @@ void MidiOutputPort::changeDevice(int position) {
         closeQuietly();
     }
 
-    if (!openAndPrepare(position)) {
+    if (open(position).ok()) {
         current_ = position;
         settings_.writeInt(kSettingsSection, kDeviceKey, current_);
         return;
@@ -72,7 +67,7 @@ void MidiOutputPort::changeDevice(int position) {
     messages_.show(kBusyText);
     // Back to the previous device; when that fails too the port stays closed
     // and nothing more is shown.
-    openAndPrepare(current_);
+    open(current_);
     if (devices_ != nullptr) {
         devices_->select(current_);
     }
@@ -82,40 +77,27 @@ int MidiOutputPort::send(std::span<const std::uint8_t> message) {
     if (!open_) {
         return kNotOpen;
     }
-    return host_.sendLongMessage(message);
+    return host_.sendLongMessage(message).code;
 }
 
 void MidiOutputPort::shutDown() {
     if (!open_) {
         return;
     }
-    host_.releaseBuffer();
-    const int closed = host_.closeDevice();
+    const HostResult closed = host_.closeDevice();
     open_ = false;
-    if (closed != 0) {
+    if (!closed.ok()) {
         messages_.show(kCloseFailedText);
     }
 }
 
-std::optional<MidiOutputPort::OpenFailure> MidiOutputPort::openAndPrepare(int index) {
-    const int opened = host_.openDevice(index);
-    if (opened != 0) {
-        return OpenFailure{OpenFailure::Step::Open, opened};
-    }
-    open_ = true;
-    const int prepared = host_.prepareBuffer();
-    if (prepared != 0) {
-        // A device that cannot take the buffer is as good as one that did not
-        // open: close it again.
-        host_.closeDevice();
-        open_ = false;
-        return OpenFailure{OpenFailure::Step::Prepare, prepared};
-    }
-    return std::nullopt;
+HostResult MidiOutputPort::open(int index) {
+    HostResult opened = host_.openDevice(index);
+    open_ = opened.ok();
+    return opened;
 }
 
 void MidiOutputPort::closeQuietly() {
-    host_.releaseBuffer();
     host_.closeDevice();
     open_ = false;
 }

@@ -21,8 +21,8 @@ public:
     MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages);
 
     /// Fills the list, opens the stored device and stores its index. Returns
-    /// EndProgram when there is no device or the buffer cannot be prepared;
-    /// the caller ends the program with exit status 0.
+    /// EndProgram when there is no device; the caller ends the program with
+    /// exit status 0.
     StartResult start(DeviceList& devices);
 
     /// The user selected entry `position` of the device list.
@@ -31,7 +31,7 @@ public:
     /// The host's result unchanged; nonzero when no device is open.
     int send(std::span<const std::uint8_t> message);
 
-    /// Releases the buffer and closes the open device, if any.
+    /// Closes the open device, if any.
     void shutDown();
 
     bool isOpen() const { return open_; }
@@ -41,15 +41,8 @@ public:
     static constexpr int kNotOpen = -1;
 
 private:
-    /// The step of opening a device that failed, and the host's code for it.
-    struct OpenFailure {
-        enum class Step { Open, Prepare } step;
-        int code;
-    };
-
-    /// Opens device `index` and prepares the buffer; on a failed preparation
-    /// the device is closed again. Nothing when both steps succeeded.
-    std::optional<OpenFailure> openAndPrepare(int index);
+    /// Opens device `index`; the host's result.
+    HostResult open(int index);
     void closeQuietly();
 
     MidiHost& host_;

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -291,8 +290,6 @@ std::string defaultText(int code) {
         return "The MIDI output device could not be connected.";
     case RtMidiHost::kNotOpen:
         return "No MIDI output device is open.";
-    case RtMidiHost::kNotPrepared:
-        return "The message buffer is not prepared.";
     case RtMidiHost::kSendFailed:
         return "The MIDI message could not be sent.";
     case RtMidiHost::kServerGone:
@@ -427,15 +424,12 @@ struct RtMidiHost::Impl {
         return static_cast<unsigned int>(*port);
     }
 
-    int fail(int code, std::string text) {
-        texts[code] = std::move(text);
-        return code;
-    }
+    static HostResult fail(int code, const std::string& text) { return {code, cutErrorText(text)}; }
 
-    int failWithReport(int code) {
+    HostResult failWithReport(int code) {
         std::string text = report.failed ? report.text : defaultText(code);
         report = {};
-        return fail(code, std::move(text));
+        return fail(code, text);
     }
 
     Output& outputOf(int device) {
@@ -444,7 +438,7 @@ struct RtMidiHost::Impl {
 
     std::string ourJackPort(const Output& output) const { return output.client + ":" + kPortName; }
 
-    int openDevice(int index) {
+    HostResult openDevice(int index) {
         if (current >= 0) {
             return fail(kAlreadyOpen, defaultText(kAlreadyOpen));
         }
@@ -467,10 +461,10 @@ struct RtMidiHost::Impl {
         report = {};
         output.midi->openPort(*port, kPortName);
         if (report.failed || !output.midi->isPortOpen()) {
-            const int code = failWithReport(kOpenFailed);
+            HostResult failed = failWithReport(kOpenFailed);
             output.midi->closePort();
             report = {};
-            return code;
+            return failed;
         }
         // RtMidi's JACK output does not look at the result of its connect.
         if (isJack(output.api) && !connectedWithin(output, device)) {
@@ -479,10 +473,9 @@ struct RtMidiHost::Impl {
             return fail(kNotConnected, "JACK could not connect to " + device.name + ".");
         }
         current = index;
-        prepared = false;
         backlog = 0;
         alsaDestination = isJack(output.api) ? std::nullopt : alsaAddress(nameNow);
-        return 0;
+        return {};
     }
 
     /// A new connection shows in the graph that clients read only from the
@@ -504,12 +497,9 @@ struct RtMidiHost::Impl {
         return false;
     }
 
-    int send(std::span<const std::uint8_t> message) {
+    HostResult send(std::span<const std::uint8_t> message) {
         if (current < 0) {
             return fail(kNotOpen, defaultText(kNotOpen));
-        }
-        if (!prepared) {
-            return fail(kNotPrepared, defaultText(kNotPrepared));
         }
         const Device& device = devices[static_cast<std::size_t>(current)];
         Output& output = outputs[device.output];
@@ -543,26 +533,25 @@ struct RtMidiHost::Impl {
         if (isJack(output.api)) {
             backlog += bytes;
         }
-        return 0;
+        return {};
     }
 
-    int close() {
+    HostResult close() {
         if (current < 0) {
             return fail(kNotOpen, defaultText(kNotOpen));
         }
         Output& output = outputOf(current);
         current = -1;
-        prepared = false;
         if (!output.midi) {
-            return 0;
+            return {};
         }
         if (isJack(output.api) && !watch.serverRunning()) {
             keepUntilExit(std::move(output.midi));
-            return 0;
+            return {};
         }
         report = {};
         output.midi->closePort();
-        return report.failed ? failWithReport(kCloseFailed) : 0;
+        return report.failed ? failWithReport(kCloseFailed) : HostResult{};
     }
 
     struct Report {
@@ -575,9 +564,7 @@ struct RtMidiHost::Impl {
     std::vector<Output> outputs;
     std::vector<Device> devices;
     Report report;
-    std::map<int, std::string> texts;
     int current = -1; ///< the open device, -1 when none
-    bool prepared = false;
     std::size_t backlog = 0;
     std::uint64_t backlogSince = 0;
     std::optional<AlsaAddress> alsaDestination; ///< where the open ALSA port sends
@@ -593,13 +580,13 @@ int RtMidiHost::deviceCount() {
 
 int RtMidiHost::describeDevice(int index, std::string& name) {
     if (index < 0 || static_cast<std::size_t>(index) >= impl_->devices.size()) {
-        return impl_->fail(kNoSuchDevice, defaultText(kNoSuchDevice));
+        return kNoSuchDevice;
     }
     name = impl_->devices[static_cast<std::size_t>(index)].display;
     return 0;
 }
 
-int RtMidiHost::openDevice(int index) {
+HostResult RtMidiHost::openDevice(int index) {
     try {
         return impl_->openDevice(index);
     } catch (const std::exception& error) {
@@ -607,25 +594,7 @@ int RtMidiHost::openDevice(int index) {
     }
 }
 
-int RtMidiHost::prepareBuffer() {
-    if (impl_->current < 0) {
-        return impl_->fail(kNotOpen, defaultText(kNotOpen));
-    }
-    // RtMidi copies every message on send, so there is nothing to lock down;
-    // the flag keeps the host's order of operations honest.
-    impl_->prepared = true;
-    return 0;
-}
-
-int RtMidiHost::releaseBuffer() {
-    if (!impl_->prepared) {
-        return impl_->fail(kNotPrepared, defaultText(kNotPrepared));
-    }
-    impl_->prepared = false;
-    return 0;
-}
-
-int RtMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
+HostResult RtMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
     try {
         return impl_->send(message);
     } catch (const std::exception& error) {
@@ -633,17 +602,12 @@ int RtMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
     }
 }
 
-int RtMidiHost::closeDevice() {
+HostResult RtMidiHost::closeDevice() {
     try {
         return impl_->close();
     } catch (const std::exception& error) {
         return impl_->fail(kCloseFailed, error.what());
     }
-}
-
-std::string RtMidiHost::errorText(int code) {
-    const auto found = impl_->texts.find(code);
-    return cutErrorText(found != impl_->texts.end() ? found->second : defaultText(code));
 }
 
 } // namespace zr70

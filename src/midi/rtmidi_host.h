@@ -21,7 +21,6 @@ public:
         kOpenFailed,       ///< RtMidi could not open the port
         kNotConnected,     ///< the port opened, but the connection to the device failed
         kNotOpen,          ///< no device is open
-        kNotPrepared,      ///< the message buffer is not prepared
         kSendFailed,       ///< RtMidi refused the message
         kServerGone,       ///< the JACK server has stopped
         kDestinationGone,  ///< the JACK destination or our connection to it has gone
@@ -36,12 +35,9 @@ public:
 
     int deviceCount() override;
     int describeDevice(int index, std::string& name) override;
-    int openDevice(int index) override;
-    int prepareBuffer() override;
-    int releaseBuffer() override;
-    int sendLongMessage(std::span<const std::uint8_t> message) override;
-    int closeDevice() override;
-    std::string errorText(int code) override;
+    HostResult openDevice(int index) override;
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override;
+    HostResult closeDevice() override;
 
 private:
     struct Impl;

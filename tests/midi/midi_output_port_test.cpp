@@ -35,44 +35,38 @@ public:
         name = names.at(static_cast<std::size_t>(index));
         return 0;
     }
-    int openDevice(int index) override {
+    HostResult openDevice(int index) override {
         log.push_back("open " + std::to_string(index));
         if (index < 0 || index >= static_cast<int>(names.size())) {
-            return 2;
+            return result(2);
         }
         if (busy.contains(index)) {
-            return kBusy;
+            return result(kBusy);
         }
         openIndex = index;
-        return 0;
+        return {};
     }
-    int prepareBuffer() override {
-        log.push_back("prepare");
-        return prepareFailsOn.contains(openIndex) ? 11 : 0;
-    }
-    int releaseBuffer() override {
-        log.push_back("release");
-        return 0;
-    }
-    int sendLongMessage(std::span<const std::uint8_t> message) override {
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override {
         sent.emplace_back(message.begin(), message.end());
         sentTo.push_back(openIndex);
-        return sendResult;
+        return result(sendResult);
     }
-    int closeDevice() override {
+    HostResult closeDevice() override {
         log.push_back("close");
         openIndex = -1;
-        return closeResult;
+        return result(closeResult);
     }
-    std::string errorText(int code) override {
+    HostResult result(int code) const {
+        if (code == 0) {
+            return {};
+        }
         const auto text = texts.find(code);
-        return text != texts.end() ? text->second : "host error " + std::to_string(code);
+        return {code, text != texts.end() ? text->second : "host error " + std::to_string(code)};
     }
 
     std::vector<std::string> names{"Port A", "Port B", "Port C", "Port D"};
     std::set<int> busy;
     std::set<int> unreadable;
-    std::set<int> prepareFailsOn;
     int sendResult = 0;
     int closeResult = 0;
     std::map<int, std::string> texts;
@@ -137,7 +131,7 @@ TEST_F(MidiOutputPortTest, MissingOrMinusOneStoredDeviceMeansDeviceZero) {
             freshSettings.values["zr70/mididevice"] = *stored;
         }
         EXPECT_EQ(fresh.start(freshList), MidiOutputPort::StartResult::Running);
-        EXPECT_EQ(freshHost.log, (Log{"open 0", "prepare"}));
+        EXPECT_EQ(freshHost.log, (Log{"open 0"}));
         EXPECT_EQ(freshList.selected(), 0);
         EXPECT_EQ(freshSettings.writes, (Writes{{"zr70/mididevice", 0}}));
         EXPECT_EQ(fresh.currentDevice(), 0);
@@ -151,7 +145,7 @@ TEST_F(MidiOutputPortTest, ListsEveryDeviceInHostOrderAndNamesUnreadableOnesByNu
     EXPECT_EQ(list.entries, (std::vector<std::string>{"Port A", "Port B", "MIDI Out 2", "Port D"}));
     // The count is asked again before every entry, as the host may change it.
     EXPECT_GE(host.countCalls, 5);
-    EXPECT_EQ(host.log, (Log{"open 1", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"open 1"}));
     EXPECT_EQ(list.selected(), 1);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 1}}));
 }
@@ -170,7 +164,7 @@ TEST_F(MidiOutputPortTest, StoredIndexBeyondTheLastDeviceIsUsedAsReadAndKept) {
     // Picking an entry later opens it without closing anything first.
     host.log.clear();
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"open 2"}));
     EXPECT_EQ(settings.values["zr70/mididevice"], 2);
     EXPECT_EQ(port.send(kMessage), 0);
     EXPECT_EQ(host.sentTo, std::vector<int>{2});
@@ -196,21 +190,6 @@ TEST_F(MidiOutputPortTest, BusyStoredDeviceShowsTheHostTextOnceAndStartUpGoesOn)
     EXPECT_EQ(host.log, Log{"open 1"});
 }
 
-TEST_F(MidiOutputPortTest, FailedPreparationAtStartUpEndsTheProgramWithoutStoring) {
-    host.prepareFailsOn = {0};
-    host.texts[11] = "The buffer could not be prepared.";
-    EXPECT_EQ(startWith(std::nullopt), MidiOutputPort::StartResult::EndProgram);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"The buffer could not be prepared."});
-    EXPECT_TRUE(settings.writes.empty());
-    EXPECT_EQ(list.selectCalls, 0);
-    // The device is not left open behind the ending program, and a shutdown
-    // that runs anyway shows nothing.
-    EXPECT_EQ(host.log, (Log{"open 0", "prepare", "close"}));
-    EXPECT_FALSE(port.isOpen());
-    port.shutDown();
-    EXPECT_EQ(messages.shown.size(), 1u);
-}
-
 TEST_F(MidiOutputPortTest, HostErrorTextIsCutToNinetyEightCharacters) {
     host.busy = {0};
     host.texts[kBusy] = std::string(120, 'x');
@@ -233,7 +212,7 @@ TEST(CutErrorText, KeepsShortTextsAndNeverSplitsACharacter) {
 TEST_F(MidiOutputPortTest, ChangeClosesTheOldDeviceOpensTheNewOneAndStoresIt) {
     startOn(0);
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 2"}));
     EXPECT_EQ(port.currentDevice(), 2);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
     EXPECT_TRUE(messages.shown.empty());
@@ -248,7 +227,7 @@ TEST_F(MidiOutputPortTest, BusyDeviceFallsBackToThePreviousOneAndKeepsTheProfile
     list.selection = 3; // the user's pick
     port.changeDevice(3);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 3", "open 1", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 3", "open 1"}));
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.currentDevice(), 1);
     EXPECT_EQ(list.selected(), 1);
@@ -278,7 +257,7 @@ TEST_F(MidiOutputPortTest, FailedReOpenLeavesThePortClosedAndShutdownSilent) {
     // A later pick that opens works again, without a close first.
     host.busy.clear();
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"open 2"}));
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
 }
 
@@ -295,38 +274,10 @@ TEST_F(MidiOutputPortTest, BusyPickAfterAFailedStartLeavesTheUsersSelection) {
     EXPECT_EQ(settings.values["zr70/mididevice"], 7);
 }
 
-TEST_F(MidiOutputPortTest, FailedPreparationOnAChangeCountsAsABusyDevice) {
-    startOn(0);
-    host.prepareFailsOn = {2};
-    port.changeDevice(2);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
-    EXPECT_EQ(host.log,
-              (Log{"release", "close", "open 2", "prepare", "close", "open 0", "prepare"}));
-    EXPECT_TRUE(port.isOpen());
-    EXPECT_EQ(port.currentDevice(), 0);
-    EXPECT_TRUE(settings.writes.empty());
-}
-
-TEST_F(MidiOutputPortTest, FailedPreparationOnTheReOpenLeavesThePortClosedWithOneMessage) {
-    startOn(0);
-    host.prepareFailsOn = {0, 2};
-    port.changeDevice(2);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare", "close", "open 0", "prepare",
-                             "close"}));
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.currentDevice(), 0);
-    EXPECT_EQ(list.selected(), 0);
-    EXPECT_TRUE(settings.writes.empty());
-    host.log.clear();
-    port.shutDown();
-    EXPECT_TRUE(host.log.empty());
-}
-
 TEST_F(MidiOutputPortTest, ChangeToTheOpenDeviceReopensItAndStoresItAgain) {
     startOn(2);
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 2"}));
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
     EXPECT_TRUE(messages.shown.empty());
 }
@@ -336,8 +287,7 @@ TEST_F(MidiOutputPortTest, ArrowKeyWalkOpensEveryDevicePassedOver) {
     for (int position : {1, 2, 3}) {
         port.changeDevice(position);
     }
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 1", "prepare", "release", "close", "open 2",
-                             "prepare", "release", "close", "open 3", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 1", "close", "open 2", "close", "open 3"}));
     EXPECT_EQ(settings.writes,
               (Writes{{"zr70/mididevice", 1}, {"zr70/mididevice", 2}, {"zr70/mididevice", 3}}));
     EXPECT_EQ(port.currentDevice(), 3);
@@ -386,7 +336,7 @@ TEST_F(MidiOutputPortTest, ShutdownReleasesClosesAndReportsAFailedClose) {
     startOn(0);
     host.closeResult = 7;
     port.shutDown();
-    EXPECT_EQ(host.log, (Log{"release", "close"}));
+    EXPECT_EQ(host.log, (Log{"close"}));
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Unable to close MIDI OUT"});
     EXPECT_FALSE(port.isOpen());
     port.shutDown();
