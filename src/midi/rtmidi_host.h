@@ -28,6 +28,11 @@ public:
         kCloseFailed,      ///< RtMidi could not close the port
     };
 
+    /// RtMidi's client name (JACK adds a number while it is taken) and the
+    /// name of its output port.
+    static constexpr const char* kClientName = "zr70";
+    static constexpr const char* kPortName = "out";
+
     RtMidiHost();
     ~RtMidiHost() override;
     RtMidiHost(const RtMidiHost&) = delete;
