@@ -45,9 +45,8 @@ void BM_SendAllToJackReceiver(benchmark::State& state) {
         testing::MemorySettings settings;
         settings.values["zr70/mididevice"] = receiver;
         testing::RecordingMessages messages;
-        testing::FakeDeviceList list;
         MidiOutputPort port(host, settings, messages);
-        if (receiver < 0 || port.start(list) != MidiOutputPort::StartResult::Running ||
+        if (receiver < 0 || port.start() != MidiOutputPort::StartResult::Running ||
             !port.isOpen()) {
             state.SkipWithError("the receiver's port did not open");
             return;

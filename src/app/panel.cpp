@@ -1,46 +1,15 @@
 #include "app/panel.h"
 
 #include "app/settings_profile.h"
-#include "midi/device_list.h"
 #include "midi/midi_output_port.h"
 #include "preset/preset_commands.h"
 #include "preset/preset_file.h"
 
 namespace zr70 {
 
-/// The outputs as the port lists them, and the one it selects.
-class Panel::Outputs : public DeviceList {
-public:
-    explicit Outputs(Panel& panel) : panel_(panel) {}
-
-    void append(const std::string& name) override {
-        names.push_back(name);
-        listed_ = false;
-    }
-    void select(int position) override {
-        if (!listed_) {
-            listed_ = true;
-            emit panel_.outputsListed();
-        }
-        if (position < 0 || position >= static_cast<int>(names.size())) {
-            return;
-        }
-        selection = position;
-        emit panel_.outputSelected(position);
-    }
-    int selected() const override { return selection; }
-
-    std::vector<std::string> names;
-    int selection = -1;
-
-private:
-    Panel& panel_;
-    bool listed_ = true;
-};
-
 Panel::Panel(MidiHost& host, IntegerSettings& settings, UserMessages& messages,
              FileChooser& chooser, QObject* parent)
-    : QObject(parent), settings_(settings), outputs_(std::make_unique<Outputs>(*this)),
+    : QObject(parent), settings_(settings),
       port_(std::make_unique<MidiOutputPort>(host, settings, messages)),
       presetFile_(std::make_unique<PresetFile>(selections_, messages)),
       commands_(std::make_unique<PresetCommands>(*presetFile_, chooser, messages)) {}
@@ -50,9 +19,10 @@ Panel::~Panel() = default;
 Panel::StartResult Panel::start() {
     // The flag is set before "default.zr" loads, so the start-up load sends.
     setSendAfterLoad(true);
-    if (port_->start(*outputs_) == MidiOutputPort::StartResult::EndProgram) {
+    if (port_->start() == MidiOutputPort::StartResult::EndProgram) {
         return StartResult::EndProgram;
     }
+    emit outputsListed();
     // The port is open by now, so a default preset that loads goes to the
     // converter at once.
     if (load(QString::fromLatin1(kDefaultPresetName)) == 0) {
@@ -67,11 +37,11 @@ void Panel::shutDown() {
 }
 
 const std::vector<std::string>& Panel::outputs() const {
-    return outputs_->names;
+    return port_->deviceNames();
 }
 
 int Panel::selectedOutput() const {
-    return outputs_->selection;
+    return port_->shownDevice();
 }
 
 void Panel::pick(ParameterIndex index, int selection) {
@@ -83,10 +53,11 @@ void Panel::pick(ParameterIndex index, int selection) {
 }
 
 void Panel::chooseOutput(int position) {
-    if (position >= 0 && position < static_cast<int>(outputs_->names.size())) {
-        outputs_->selection = position;
-    }
     port_->changeDevice(position);
+    // A busy device gives way to the previous one, and the list shows that.
+    if (position >= 0 && port_->shownDevice() != position) {
+        emit outputSelected(port_->shownDevice());
+    }
 }
 
 void Panel::setSendAfterLoad(bool ticked) {

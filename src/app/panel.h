@@ -81,8 +81,6 @@ signals:
     void outputSelected(int position);
 
 private:
-    class Outputs;
-
     void loaded();
     void sendAll();
     void transmit(const MessageBytes& message);
@@ -90,7 +88,6 @@ private:
     IntegerSettings& settings_;
     ParameterSet selections_;
     bool sendAfterLoad_ = false;
-    std::unique_ptr<Outputs> outputs_;
     std::unique_ptr<MidiOutputPort> port_;
     std::unique_ptr<PresetFile> presetFile_;
     std::unique_ptr<PresetCommands> commands_;

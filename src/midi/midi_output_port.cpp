@@ -17,8 +17,7 @@ constexpr std::string_view kCloseFailedText = "Unable to close MIDI OUT";
 MidiOutputPort::MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages)
     : host_(host), settings_(settings), messages_(messages) {}
 
-MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
-    devices_ = &devices;
+MidiOutputPort::StartResult MidiOutputPort::start() {
     if (host_.deviceCount() <= 0) {
         messages_.show(kNoDevicesText);
         return StartResult::EndProgram;
@@ -32,7 +31,7 @@ MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
             // without a readable name still gets an entry.
             name = "MIDI Out " + std::to_string(index);
         }
-        devices.append(name);
+        names_.push_back(name);
     }
 
     const int stored = settings_.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
@@ -44,7 +43,7 @@ MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
         messages_.show(cutErrorText(opened.text));
     }
 
-    devices.select(current_);
+    show(current_);
     settings_.writeInt(kSettingsSection, kDeviceKey, current_);
     return StartResult::Running;
 }
@@ -54,6 +53,7 @@ void MidiOutputPort::changeDevice(int position) {
         // The list lost its selection: that is no pick of a device.
         return;
     }
+    show(position);
     if (open_) {
         closeQuietly();
     }
@@ -68,9 +68,7 @@ void MidiOutputPort::changeDevice(int position) {
     // Back to the previous device; when that fails too the port stays closed
     // and nothing more is shown.
     open(current_);
-    if (devices_ != nullptr) {
-        devices_->select(current_);
-    }
+    show(current_);
 }
 
 int MidiOutputPort::send(std::span<const std::uint8_t> message) {
@@ -95,6 +93,12 @@ HostResult MidiOutputPort::open(int index) {
     HostResult opened = host_.openDevice(index);
     open_ = opened.ok();
     return opened;
+}
+
+void MidiOutputPort::show(int position) {
+    if (position >= 0 && position < static_cast<int>(names_.size())) {
+        shown_ = position;
+    }
 }
 
 void MidiOutputPort::closeQuietly() {

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "converter/user_messages.h"
-#include "midi/device_list.h"
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace zr70 {
 
@@ -20,13 +21,21 @@ public:
 
     MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages);
 
-    /// Fills the list, opens the stored device and stores its index. Returns
+    /// Lists the devices, opens the stored one and stores its index. Returns
     /// EndProgram when there is no device; the caller ends the program with
     /// exit status 0.
-    StartResult start(DeviceList& devices);
+    StartResult start();
 
     /// The user selected entry `position` of the device list.
     void changeDevice(int position);
+
+    /// The device list: entry i is device i, never sorted. A device without a
+    /// readable name is "MIDI Out <i>".
+    const std::vector<std::string>& deviceNames() const { return names_; }
+
+    /// The entry the list shows selected, -1 for none: the device in use, or
+    /// the user's last pick while the device in use names no entry.
+    int shownDevice() const { return shown_; }
 
     /// The host's result unchanged; nonzero when no device is open.
     int send(std::span<const std::uint8_t> message);
@@ -44,11 +53,14 @@ private:
     /// Opens device `index`; the host's result.
     HostResult open(int index);
     void closeQuietly();
+    /// Shows entry `position` selected; nothing for a position that names none.
+    void show(int position);
 
     MidiHost& host_;
     IntegerSettings& settings_;
     UserMessages& messages_;
-    DeviceList* devices_ = nullptr;
+    std::vector<std::string> names_;
+    int shown_ = -1;
     bool open_ = false;
     int current_ = -1;
 };

@@ -89,7 +89,7 @@ TEST_F(PanelTest, TheDefaultPresetIsShownThenSentToTheStoredOutput) {
     EXPECT_EQ(panel.start(), Panel::StartResult::Running);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(host.openIndex, 1);
-    EXPECT_EQ(selected, std::vector<int>{1});
+    EXPECT_EQ(panel.selectedOutput(), 1);
     EXPECT_EQ(panel.selections().selection(0), 15);
     ASSERT_EQ(host.sent.size(), 15u);
     EXPECT_EQ(host.sent[0],

@@ -15,7 +15,6 @@ namespace zr70 {
 namespace {
 
 using testing::Bytes;
-using testing::FakeDeviceList;
 using testing::MemorySettings;
 
 constexpr int kBusy = 4; // the code a held device answers an open with
@@ -89,7 +88,7 @@ struct MidiOutputPortTest : ::testing::Test {
         if (stored) {
             settings.values["zr70/mididevice"] = *stored;
         }
-        return port.start(list);
+        return port.start();
     }
     /// Starts on `device` and forgets what start-up did.
     void startOn(int device) {
@@ -97,13 +96,11 @@ struct MidiOutputPortTest : ::testing::Test {
         ASSERT_TRUE(port.isOpen());
         host.log.clear();
         settings.writes.clear();
-        list.selectCalls = 0;
     }
 
     ScriptedHost host;
     MemorySettings settings;
     testing::RecordingMessages messages;
-    FakeDeviceList list;
     MidiOutputPort port{host, settings, messages};
 };
 
@@ -115,7 +112,7 @@ TEST_F(MidiOutputPortTest, NoDeviceEndsTheProgramBeforeAnythingElse) {
     EXPECT_EQ(messages.shown, std::vector<std::string>{"No MIDI out devices found"});
     EXPECT_TRUE(host.log.empty());
     EXPECT_TRUE(settings.writes.empty());
-    EXPECT_TRUE(list.entries.empty());
+    EXPECT_TRUE(port.deviceNames().empty());
     port.shutDown();
     EXPECT_EQ(messages.shown.size(), 1u);
 }
@@ -124,15 +121,14 @@ TEST_F(MidiOutputPortTest, MissingOrMinusOneStoredDeviceMeansDeviceZero) {
     for (std::optional<int> stored : {std::optional<int>{}, std::optional<int>{-1}}) {
         ScriptedHost freshHost;
         MemorySettings freshSettings;
-        FakeDeviceList freshList;
         testing::RecordingMessages shown;
         MidiOutputPort fresh(freshHost, freshSettings, shown);
         if (stored) {
             freshSettings.values["zr70/mididevice"] = *stored;
         }
-        EXPECT_EQ(fresh.start(freshList), MidiOutputPort::StartResult::Running);
+        EXPECT_EQ(fresh.start(), MidiOutputPort::StartResult::Running);
         EXPECT_EQ(freshHost.log, (Log{"open 0"}));
-        EXPECT_EQ(freshList.selected(), 0);
+        EXPECT_EQ(fresh.shownDevice(), 0);
         EXPECT_EQ(freshSettings.writes, (Writes{{"zr70/mididevice", 0}}));
         EXPECT_EQ(fresh.currentDevice(), 0);
         EXPECT_TRUE(shown.shown.empty());
@@ -142,11 +138,12 @@ TEST_F(MidiOutputPortTest, MissingOrMinusOneStoredDeviceMeansDeviceZero) {
 TEST_F(MidiOutputPortTest, ListsEveryDeviceInHostOrderAndNamesUnreadableOnesByNumber) {
     host.unreadable = {2};
     startWith(1);
-    EXPECT_EQ(list.entries, (std::vector<std::string>{"Port A", "Port B", "MIDI Out 2", "Port D"}));
+    EXPECT_EQ(port.deviceNames(),
+              (std::vector<std::string>{"Port A", "Port B", "MIDI Out 2", "Port D"}));
     // The count is asked again before every entry, as the host may change it.
     EXPECT_GE(host.countCalls, 5);
     EXPECT_EQ(host.log, (Log{"open 1"}));
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 1}}));
 }
 
@@ -156,7 +153,7 @@ TEST_F(MidiOutputPortTest, StoredIndexBeyondTheLastDeviceIsUsedAsReadAndKept) {
     EXPECT_EQ(messages.shown,
               std::vector<std::string>{"The device identifier specified is out of range."});
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(list.selected(), -1);
+    EXPECT_EQ(port.shownDevice(), -1);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 9}}));
     EXPECT_NE(port.send(kMessage), 0);
     EXPECT_TRUE(host.sent.empty());
@@ -183,7 +180,7 @@ TEST_F(MidiOutputPortTest, BusyStoredDeviceShowsTheHostTextOnceAndStartUpGoesOn)
     EXPECT_EQ(startWith(1), MidiOutputPort::StartResult::Running);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"The specified device is already in use."});
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 1}}));
     port.shutDown();
     EXPECT_EQ(messages.shown.size(), 1u);
@@ -216,7 +213,7 @@ TEST_F(MidiOutputPortTest, ChangeClosesTheOldDeviceOpensTheNewOneAndStoresIt) {
     EXPECT_EQ(port.currentDevice(), 2);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(list.selectCalls, 0); // the user's own selection stands
+    EXPECT_EQ(port.shownDevice(), 2); // the user's own selection stands
     EXPECT_EQ(port.send(kMessage), 0);
     EXPECT_EQ(host.sentTo, std::vector<int>{2});
 }
@@ -224,13 +221,12 @@ TEST_F(MidiOutputPortTest, ChangeClosesTheOldDeviceOpensTheNewOneAndStoresIt) {
 TEST_F(MidiOutputPortTest, BusyDeviceFallsBackToThePreviousOneAndKeepsTheProfile) {
     startOn(1);
     host.busy = {3};
-    list.selection = 3; // the user's pick
     port.changeDevice(3);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
     EXPECT_EQ(host.log, (Log{"close", "open 3", "open 1"}));
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.currentDevice(), 1);
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_TRUE(settings.writes.empty());
     EXPECT_EQ(port.send(kMessage), 0);
     EXPECT_EQ(host.sentTo, std::vector<int>{1});
@@ -239,11 +235,10 @@ TEST_F(MidiOutputPortTest, BusyDeviceFallsBackToThePreviousOneAndKeepsTheProfile
 TEST_F(MidiOutputPortTest, FailedReOpenLeavesThePortClosedAndShutdownSilent) {
     startOn(1);
     host.busy = {1, 3};
-    list.selection = 3;
     port.changeDevice(3);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_EQ(port.currentDevice(), 1);
     EXPECT_TRUE(settings.writes.empty());
     EXPECT_NE(port.send(kMessage), 0);
@@ -265,10 +260,9 @@ TEST_F(MidiOutputPortTest, BusyPickAfterAFailedStartLeavesTheUsersSelection) {
     // The previous index names no entry, so there is nothing to select again.
     ASSERT_EQ(startWith(7), MidiOutputPort::StartResult::Running);
     host.busy = {2};
-    list.selection = 2;
     port.changeDevice(2);
     EXPECT_EQ(messages.shown.back(), "Selected device is busy");
-    EXPECT_EQ(list.selected(), 2);
+    EXPECT_EQ(port.shownDevice(), 2);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.currentDevice(), 7);
     EXPECT_EQ(settings.values["zr70/mididevice"], 7);

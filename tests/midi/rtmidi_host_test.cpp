@@ -188,12 +188,11 @@ TEST_F(RtMidiHostOnJack, SendAllArrivesIntactAndSendsFailOnceReceiverAndServerHa
     testing::MemorySettings settings;
     settings.values["zr70/mididevice"] = receiver;
     testing::RecordingMessages messages;
-    testing::FakeDeviceList list;
     MidiOutputPort port(host, settings, messages);
-    ASSERT_EQ(port.start(list), MidiOutputPort::StartResult::Running);
+    ASSERT_EQ(port.start(), MidiOutputPort::StartResult::Running);
     ASSERT_TRUE(port.isOpen()) << (messages.shown.empty() ? "" : messages.shown[0]);
-    EXPECT_EQ(list.selected(), receiver);
-    EXPECT_EQ(list.entries[static_cast<std::size_t>(receiver)], "JACK: dump:input");
+    EXPECT_EQ(port.shownDevice(), receiver);
+    EXPECT_EQ(port.deviceNames()[static_cast<std::size_t>(receiver)], "JACK: dump:input");
 
     EXPECT_EQ(sendAll(port), 0) << "a send of the send-all failed";
     EXPECT_EQ(received(dump, 15), expectedSendAll());

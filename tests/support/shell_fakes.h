@@ -3,7 +3,6 @@
 // Stand-ins for the MIDI host, the settings file, the file dialogs, the device
 // list, shared by the logic and widget tests.
 
-#include "midi/device_list.h"
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 #include "preset/file_chooser.h"
@@ -113,22 +112,6 @@ public:
     std::optional<QString> saveAnswer;
     int loadDialogs = 0;
     int saveDialogs = 0;
-};
-
-class FakeDeviceList : public DeviceList {
-public:
-    void append(const std::string& name) override { entries.push_back(name); }
-    void select(int position) override {
-        ++selectCalls;
-        if (position >= 0 && position < static_cast<int>(entries.size())) {
-            selection = position;
-        }
-    }
-    int selected() const override { return selection; }
-
-    std::vector<std::string> entries;
-    int selection = -1;
-    int selectCalls = 0;
 };
 
 } // namespace zr70::testing
