@@ -3,6 +3,7 @@
 // jack_midi_dump, both started here). The wire needs 52.8 ms for the same
 // 165 bytes; the hand-overs should stay far below a millisecond.
 
+#include "converter/parameter_set.h"
 #include "midi/dummy_jack.h"
 #include "midi/midi_output_port.h"
 #include "midi/rtmidi_host.h"
@@ -44,22 +45,21 @@ void BM_SendAllToJackReceiver(benchmark::State& state) {
         testing::MemorySettings settings;
         settings.values["zr70/mididevice"] = receiver;
         testing::RecordingMessages messages;
-        testing::FakeDeviceList list;
         MidiOutputPort port(host, settings, messages);
-        if (receiver < 0 || port.start(list) != MidiOutputPort::StartResult::Running ||
+        if (receiver < 0 || port.start() != MidiOutputPort::StartResult::Running ||
             !port.isOpen()) {
             state.SkipWithError("the receiver's port did not open");
             return;
         }
-        testing::FakeLists lists;
-        applyDefaultSelections(lists);
-        testing::RecordingFeedback feedback;
-        ParameterSender sender(lists, port, feedback);
+        const ParameterSet selections = ParameterSet::defaults();
+        int refused = 0;
 
         std::int64_t sendAlls = 0;
         for (auto _ : state) {
             const auto start = std::chrono::steady_clock::now();
-            sender.sendAll();
+            for (const MessageBytes& message : sendAllMessages(selections)) {
+                refused += port.send(message) != 0 ? 1 : 0;
+            }
             const auto end = std::chrono::steady_clock::now();
             state.SetIterationTime(std::chrono::duration<double>(end - start).count());
             ++sendAlls;
@@ -74,7 +74,7 @@ void BM_SendAllToJackReceiver(benchmark::State& state) {
                          std::chrono::seconds(5));
         state.counters["delivered"] = static_cast<double>(testing::readDump(dump).size());
         state.counters["handed_over"] = static_cast<double>(expected);
-        if (feedback.captionChanges != 0) {
+        if (refused != 0) {
             state.SkipWithError("a message was refused");
         }
     }

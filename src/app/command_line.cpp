@@ -3,7 +3,7 @@
 #include "app/application_name.h"
 #include "app/qt_text.h"
 #include "app/settings_profile.h"
-#include "device/parameter_set.h"
+#include "converter/parameter_set.h"
 #include "midi/rtmidi_host.h"
 #include "preset/preset_commands.h"
 #include "preset/preset_file.h"
@@ -96,27 +96,22 @@ OutputChoice chooseStored(const CommandLineContext& context, const std::vector<Q
 /// the host for a send is here. Nothing on success, else what failed.
 std::optional<QString> sendToDevice(MidiHost& host, int index, const QString& name,
                                     const std::vector<MessageBytes>& messages) {
-    const auto failed = [&](const char* what, int code) {
+    const auto failed = [&](const char* what, const HostResult& result) {
         return QStringLiteral("%1 %2: %3")
-            .arg(QLatin1String(what), name, fromStd(cutErrorText(host.errorText(code))));
+            .arg(QLatin1String(what), name, fromStd(cutErrorText(result.text)));
     };
-    if (const int code = host.openDevice(index); code != 0) {
-        return failed("cannot open", code);
-    }
-    if (const int code = host.prepareBuffer(); code != 0) {
-        host.closeDevice();
-        return failed("cannot open", code);
+    if (const HostResult opened = host.openDevice(index); !opened.ok()) {
+        return failed("cannot open", opened);
     }
     std::optional<QString> error;
     for (const MessageBytes& message : messages) {
-        if (const int code = host.sendLongMessage(message); code != 0) {
-            error = failed("sending failed to", code);
+        if (const HostResult sent = host.sendLongMessage(message); !sent.ok()) {
+            error = failed("sending failed to", sent);
             break;
         }
     }
-    host.releaseBuffer();
-    if (const int code = host.closeDevice(); code != 0 && !error) {
-        error = failed("cannot close", code);
+    if (const HostResult closed = host.closeDevice(); !closed.ok() && !error) {
+        error = failed("cannot close", closed);
     }
     return error;
 }

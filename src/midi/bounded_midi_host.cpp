@@ -8,10 +8,9 @@
 namespace zr70 {
 namespace {
 
-/// Whether a device is open and its buffer prepared.
+/// Whether a device is open.
 struct DeviceState {
     bool open = false;
-    bool prepared = false;
     bool operator==(const DeviceState&) const = default;
 };
 
@@ -20,11 +19,9 @@ struct DeviceState {
 struct BoundedMidiHost::Job {
     std::function<int(MidiHost&, Job&)> work;
     int result = kNotAnswering;
-    std::string text;      ///< a name or error text that comes back
-    bool opens = false;    ///< success opens the device
-    bool prepares = false; ///< success prepares the buffer
-    bool releases = false; ///< the buffer counts as released whatever the result
-    bool closes = false;   ///< the device counts as closed whatever the result
+    std::string text;    ///< a name or error text that comes back
+    bool opens = false;  ///< success opens the device
+    bool closes = false; ///< the device counts as closed whatever the result
     bool done = false;
     bool abandoned = false; ///< the caller stopped waiting
 };
@@ -68,10 +65,9 @@ void BoundedMidiHost::State::run(const Factory& make) {
             lock.lock();
         }
         // A caller still waiting is told the result; one that gave up has
-        // been told the open or preparation failed.
+        // been told the open failed.
         if (!job->abandoned && job->result == 0) {
             told.open = told.open || job->opens;
-            told.prepared = told.prepared || job->prepares;
         }
         job->done = true;
         done.notify_all();
@@ -91,28 +87,20 @@ void BoundedMidiHost::State::runJob(Job& job) {
         return;
     }
     job.result = job.work(*host, job);
-    if (job.releases) {
-        actual.prepared = false;
-    }
     if (job.closes) {
         actual = {};
     }
     if (job.result == 0) {
         actual.open = actual.open || job.opens;
-        actual.prepared = actual.prepared || job.prepares;
     }
 }
 
-/// Releases and closes what the caller no longer counts as prepared and open,
-/// until the host agrees with the caller; then the host answers again.
+/// Closes what the caller no longer counts as open, until the host agrees
+/// with the caller; then the host answers again.
 void BoundedMidiHost::State::catchUp(std::unique_lock<std::mutex>& lock) {
     while (host && actual != told) {
         const DeviceState wanted = told;
         lock.unlock();
-        if (actual.prepared && !wanted.prepared) {
-            host->releaseBuffer();
-            actual.prepared = false;
-        }
         if (actual.open && !wanted.open) {
             host->closeDevice();
             actual = {};
@@ -174,59 +162,52 @@ int BoundedMidiHost::describeDevice(int index, std::string& name) {
     return result;
 }
 
-int BoundedMidiHost::openDevice(int index) {
-    auto job = std::make_shared<Job>();
-    job->work = [index](MidiHost& host, Job&) { return host.openDevice(index); };
-    job->opens = true;
-    return call(job);
-}
-
-int BoundedMidiHost::prepareBuffer() {
-    auto job = std::make_shared<Job>();
-    job->work = [](MidiHost& host, Job&) { return host.prepareBuffer(); };
-    job->prepares = true;
-    return call(job);
-}
-
-int BoundedMidiHost::releaseBuffer() {
-    {
-        const std::lock_guard lock(state_->mutex);
-        state_->told.prepared = false;
+HostResult BoundedMidiHost::result(int code, std::string text) const {
+    if (code == kNotAnswering) {
+        return {kNotAnswering, cutErrorText(notAnsweringText_)};
     }
+    return {code, std::move(text)};
+}
+
+/// A job that runs a host operation and keeps its text for the caller.
+template <typename Operation> auto hostJob(Operation operation) {
+    return [operation](MidiHost& host, auto& job) {
+        HostResult done = operation(host);
+        job.text = std::move(done.text);
+        return done.code;
+    };
+}
+
+HostResult BoundedMidiHost::openDevice(int index) {
     auto job = std::make_shared<Job>();
-    job->work = [](MidiHost& host, Job&) { return host.releaseBuffer(); };
-    job->releases = true;
-    return call(job);
+    job->work = hostJob([index](MidiHost& host) { return host.openDevice(index); });
+    job->opens = true;
+    std::string text;
+    const int code = call(job, &text);
+    return result(code, std::move(text));
 }
 
-int BoundedMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
+HostResult BoundedMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
     // The thread may run the job after this returned: it sends its own copy.
-    return call([bytes = std::vector<std::uint8_t>(message.begin(), message.end())](
-                    MidiHost& host, Job&) { return host.sendLongMessage(bytes); });
+    std::string text;
+    const int code =
+        call(hostJob([bytes = std::vector<std::uint8_t>(message.begin(), message.end())](
+                         MidiHost& host) { return host.sendLongMessage(bytes); }),
+             &text);
+    return result(code, std::move(text));
 }
 
-int BoundedMidiHost::closeDevice() {
+HostResult BoundedMidiHost::closeDevice() {
     {
         const std::lock_guard lock(state_->mutex);
         state_->told = {};
     }
     auto job = std::make_shared<Job>();
-    job->work = [](MidiHost& host, Job&) { return host.closeDevice(); };
+    job->work = hostJob([](MidiHost& host) { return host.closeDevice(); });
     job->closes = true;
-    return call(job);
-}
-
-std::string BoundedMidiHost::errorText(int code) {
     std::string text;
-    if (code == kNotAnswering || call(
-                                     [code](MidiHost& host, Job& job) {
-                                         job.text = host.errorText(code);
-                                         return 0;
-                                     },
-                                     &text) != 0) {
-        return cutErrorText(notAnsweringText_);
-    }
-    return text;
+    const int code = call(job, &text);
+    return result(code, std::move(text));
 }
 
 bool BoundedMidiHost::finish() {

@@ -21,6 +21,8 @@ namespace zr70 {
 /// the wrapped host is brought back to what the caller was told (a device that
 /// opened too late, or whose close failed at once, is closed) and the host
 /// answers again.
+///
+/// The wrapped host's failures keep their own codes and texts.
 class BoundedMidiHost : public MidiHost {
 public:
     using Factory = std::function<std::unique_ptr<MidiHost>()>;
@@ -42,12 +44,9 @@ public:
 
     int deviceCount() override;
     int describeDevice(int index, std::string& name) override;
-    int openDevice(int index) override;
-    int prepareBuffer() override;
-    int releaseBuffer() override;
-    int sendLongMessage(std::span<const std::uint8_t> message) override;
-    int closeDevice() override;
-    std::string errorText(int code) override;
+    HostResult openDevice(int index) override;
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override;
+    HostResult closeDevice() override;
 
     /// Destroys the wrapped host on its thread, waiting at most the time-out,
     /// and ends the thread. False when the thread is still held up by the host
@@ -65,6 +64,8 @@ private:
     /// `text` receives the job's text when it answered in time.
     int call(std::function<int(MidiHost&, Job&)> work, std::string* text = nullptr);
     int call(const std::shared_ptr<Job>& job, std::string* text = nullptr);
+    /// `code` with `text`, or with the not-answering text for kNotAnswering.
+    HostResult result(int code, std::string text) const;
 
     std::shared_ptr<State> state_;
     std::thread worker_;

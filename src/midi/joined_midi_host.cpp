@@ -27,48 +27,28 @@ MidiHost& JoinedMidiHost::current() {
     return open_ != nullptr ? *open_ : *hosts_.front();
 }
 
-int JoinedMidiHost::noted(MidiHost& host, int code) {
-    if (code != 0) {
-        failedLast_[code] = &host;
-    }
-    return code;
-}
-
 int JoinedMidiHost::describeDevice(int index, std::string& name) {
     const auto [host, local] = hostOf(index);
-    return noted(*host, host->describeDevice(local, name));
+    return host->describeDevice(local, name);
 }
 
-int JoinedMidiHost::openDevice(int index) {
+HostResult JoinedMidiHost::openDevice(int index) {
     const auto [host, local] = hostOf(index);
-    const int result = host->openDevice(local);
-    if (result == 0) {
+    HostResult result = host->openDevice(local);
+    if (result.ok()) {
         open_ = host;
     }
-    return noted(*host, result);
+    return result;
 }
 
-int JoinedMidiHost::prepareBuffer() {
-    return noted(current(), current().prepareBuffer());
+HostResult JoinedMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
+    return current().sendLongMessage(message);
 }
 
-int JoinedMidiHost::releaseBuffer() {
-    return noted(current(), current().releaseBuffer());
-}
-
-int JoinedMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
-    return noted(current(), current().sendLongMessage(message));
-}
-
-int JoinedMidiHost::closeDevice() {
+HostResult JoinedMidiHost::closeDevice() {
     MidiHost& host = current();
     open_ = nullptr;
-    return noted(host, host.closeDevice());
-}
-
-std::string JoinedMidiHost::errorText(int code) {
-    const auto found = failedLast_.find(code);
-    return (found != failedLast_.end() ? *found->second : *hosts_.front()).errorText(code);
+    return host.closeDevice();
 }
 
 } // namespace zr70

@@ -2,7 +2,6 @@
 
 #include "midi/midi_host.h"
 
-#include <map>
 #include <vector>
 
 namespace zr70 {
@@ -13,7 +12,7 @@ namespace zr70 {
 /// devices of the hosts before the last belongs to the last host, which
 /// answers it with its own failure. The open device's operations go to the
 /// host that opened it; every other operation without a device, to the first
-/// host. An error text comes from the host that last answered with that code.
+/// host.
 ///
 /// The hosts are not owned and must outlive this object.
 class JoinedMidiHost : public MidiHost {
@@ -22,24 +21,18 @@ public:
 
     int deviceCount() override;
     int describeDevice(int index, std::string& name) override;
-    int openDevice(int index) override;
-    int prepareBuffer() override;
-    int releaseBuffer() override;
-    int sendLongMessage(std::span<const std::uint8_t> message) override;
-    int closeDevice() override;
-    std::string errorText(int code) override;
+    HostResult openDevice(int index) override;
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override;
+    HostResult closeDevice() override;
 
 private:
     /// The host of device `index`, and the device's index there.
     std::pair<MidiHost*, int> hostOf(int index);
     /// The host of the open device, or the first when none is open.
     MidiHost& current();
-    /// Notes which host answered with a failure `code`; returns `code`.
-    int noted(MidiHost& host, int code);
 
     std::vector<MidiHost*> hosts_;
     MidiHost* open_ = nullptr;
-    std::map<int, MidiHost*> failedLast_;
 };
 
 } // namespace zr70

@@ -7,10 +7,17 @@
 
 namespace zr70 {
 
-/// The host's MIDI output service: the eight operations the output port is
-/// written against. Every operation but deviceCount and errorText returns 0
-/// for success and a nonzero host code for failure. At most one device is open
-/// at a time; the host keeps its handle.
+/// What an operation of the host came to: code 0 for success, else a nonzero
+/// host code and a readable text of at most kMaxErrorTextLength characters.
+struct HostResult {
+    int code = 0;
+    std::string text;
+
+    bool ok() const { return code == 0; }
+};
+
+/// The host's MIDI output service: the operations the output port is written
+/// against. At most one device is open at a time; the host keeps its handle.
 class MidiHost {
 public:
     virtual ~MidiHost() = default;
@@ -18,27 +25,18 @@ public:
     /// Number of output devices; 0 when there are none.
     virtual int deviceCount() = 0;
 
-    /// Product name of device `index` into `name`; the result is not looked at.
+    /// Product name of device `index` into `name`; 0 when there is one.
     virtual int describeDevice(int index, std::string& name) = 0;
 
     /// Opens device `index` for output, with no completion notice of any kind.
-    virtual int openDevice(int index) = 0;
-
-    /// Makes the message buffer ready to be sent on the open device.
-    virtual int prepareBuffer() = 0;
-
-    /// Undoes prepareBuffer; done before the device is closed.
-    virtual int releaseBuffer() = 0;
+    virtual HostResult openDevice(int index) = 0;
 
     /// Passes one complete System Exclusive message to the open device. The
     /// bytes are sent or copied before this returns; it never blocks.
-    virtual int sendLongMessage(std::span<const std::uint8_t> message) = 0;
+    virtual HostResult sendLongMessage(std::span<const std::uint8_t> message) = 0;
 
     /// Closes the open device.
-    virtual int closeDevice() = 0;
-
-    /// Readable description of a host code, at most 98 characters.
-    virtual std::string errorText(int code) = 0;
+    virtual HostResult closeDevice() = 0;
 };
 
 /// The name the device list shows for device `index`: the host's name, or

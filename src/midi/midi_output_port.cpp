@@ -17,8 +17,7 @@ constexpr std::string_view kCloseFailedText = "Unable to close MIDI OUT";
 MidiOutputPort::MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages)
     : host_(host), settings_(settings), messages_(messages) {}
 
-MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
-    devices_ = &devices;
+MidiOutputPort::StartResult MidiOutputPort::start() {
     if (host_.deviceCount() <= 0) {
         messages_.show(kNoDevicesText);
         return StartResult::EndProgram;
@@ -26,24 +25,19 @@ MidiOutputPort::StartResult MidiOutputPort::start(DeviceList& devices) {
 
     // The count is asked again for every entry, as the host may change it.
     for (int index = 0; index < host_.deviceCount(); ++index) {
-        devices.append(listedDeviceName(host_, index));
+        names_.push_back(listedDeviceName(host_, index));
     }
 
     const int stored = settings_.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
     current_ = stored == kNoStoredDevice ? 0 : stored;
 
-    if (const std::optional<OpenFailure> failure = openAndPrepare(current_)) {
-        messages_.show(cutErrorText(host_.errorText(failure->code)));
-        if (failure->step == OpenFailure::Step::Prepare) {
-            // The device has been closed again, so the program ends without
-            // leaving one open behind.
-            return StartResult::EndProgram;
-        }
+    if (const HostResult opened = open(current_); !opened.ok()) {
         // The device did not open: the program goes on with the port closed,
         // and every send fails until the user picks a device that opens.
+        messages_.show(cutErrorText(opened.text));
     }
 
-    devices.select(current_);
+    show(current_);
     settings_.writeInt(kSettingsSection, kDeviceKey, current_);
     return StartResult::Running;
 }
@@ -53,11 +47,12 @@ void MidiOutputPort::changeDevice(int position) {
         // The list lost its selection: that is no pick of a device.
         return;
     }
+    show(position);
     if (open_) {
         closeQuietly();
     }
 
-    if (!openAndPrepare(position)) {
+    if (open(position).ok()) {
         current_ = position;
         settings_.writeInt(kSettingsSection, kDeviceKey, current_);
         return;
@@ -66,50 +61,41 @@ void MidiOutputPort::changeDevice(int position) {
     messages_.show(kBusyText);
     // Back to the previous device; when that fails too the port stays closed
     // and nothing more is shown.
-    openAndPrepare(current_);
-    if (devices_ != nullptr) {
-        devices_->select(current_);
-    }
+    open(current_);
+    show(current_);
 }
 
 int MidiOutputPort::send(std::span<const std::uint8_t> message) {
     if (!open_) {
         return kNotOpen;
     }
-    return host_.sendLongMessage(message);
+    return host_.sendLongMessage(message).code;
 }
 
 void MidiOutputPort::shutDown() {
     if (!open_) {
         return;
     }
-    host_.releaseBuffer();
-    const int closed = host_.closeDevice();
+    const HostResult closed = host_.closeDevice();
     open_ = false;
-    if (closed != 0) {
+    if (!closed.ok()) {
         messages_.show(kCloseFailedText);
     }
 }
 
-std::optional<MidiOutputPort::OpenFailure> MidiOutputPort::openAndPrepare(int index) {
-    const int opened = host_.openDevice(index);
-    if (opened != 0) {
-        return OpenFailure{OpenFailure::Step::Open, opened};
+HostResult MidiOutputPort::open(int index) {
+    HostResult opened = host_.openDevice(index);
+    open_ = opened.ok();
+    return opened;
+}
+
+void MidiOutputPort::show(int position) {
+    if (position >= 0 && position < static_cast<int>(names_.size())) {
+        shown_ = position;
     }
-    open_ = true;
-    const int prepared = host_.prepareBuffer();
-    if (prepared != 0) {
-        // A device that cannot take the buffer is as good as one that did not
-        // open: close it again.
-        host_.closeDevice();
-        open_ = false;
-        return OpenFailure{OpenFailure::Step::Prepare, prepared};
-    }
-    return std::nullopt;
 }
 
 void MidiOutputPort::closeQuietly() {
-    host_.releaseBuffer();
     host_.closeDevice();
     open_ = false;
 }

@@ -1,36 +1,46 @@
 #pragma once
 
-#include "device/parameter_sender.h"
-#include "device/user_messages.h"
-#include "midi/device_list.h"
+#include "converter/user_messages.h"
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 
+#include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace zr70 {
 
 /// The program's one connection to a MIDI output device: lists the devices,
 /// opens the remembered one at start, switches on the user's pick, hands every
 /// parameter message over and closes the device at shutdown.
-class MidiOutputPort : public MessageSender {
+class MidiOutputPort {
 public:
     enum class StartResult { Running, EndProgram };
 
     MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages);
 
-    /// Fills the list, opens the stored device and stores its index. Returns
-    /// EndProgram when there is no device or the buffer cannot be prepared;
-    /// the caller ends the program with exit status 0.
-    StartResult start(DeviceList& devices);
+    /// Lists the devices, opens the stored one and stores its index. Returns
+    /// EndProgram when there is no device; the caller ends the program with
+    /// exit status 0.
+    StartResult start();
 
     /// The user selected entry `position` of the device list.
     void changeDevice(int position);
 
-    /// The host's result unchanged; nonzero when no device is open.
-    int send(std::span<const std::uint8_t> message) override;
+    /// The device list: entry i is device i, never sorted. A device without a
+    /// readable name is "MIDI Out <i>".
+    const std::vector<std::string>& deviceNames() const { return names_; }
 
-    /// Releases the buffer and closes the open device, if any.
+    /// The entry the list shows selected, -1 for none: the device in use, or
+    /// the user's last pick while the device in use names no entry.
+    int shownDevice() const { return shown_; }
+
+    /// The host's result unchanged; nonzero when no device is open.
+    int send(std::span<const std::uint8_t> message);
+
+    /// Closes the open device, if any.
     void shutDown();
 
     bool isOpen() const { return open_; }
@@ -40,21 +50,17 @@ public:
     static constexpr int kNotOpen = -1;
 
 private:
-    /// The step of opening a device that failed, and the host's code for it.
-    struct OpenFailure {
-        enum class Step { Open, Prepare } step;
-        int code;
-    };
-
-    /// Opens device `index` and prepares the buffer; on a failed preparation
-    /// the device is closed again. Nothing when both steps succeeded.
-    std::optional<OpenFailure> openAndPrepare(int index);
+    /// Opens device `index`; the host's result.
+    HostResult open(int index);
     void closeQuietly();
+    /// Shows entry `position` selected; nothing for a position that names none.
+    void show(int position);
 
     MidiHost& host_;
     IntegerSettings& settings_;
     UserMessages& messages_;
-    DeviceList* devices_ = nullptr;
+    std::vector<std::string> names_;
+    int shown_ = -1;
     bool open_ = false;
     int current_ = -1;
 };

@@ -21,13 +21,17 @@ public:
         kOpenFailed,       ///< RtMidi could not open the port
         kNotConnected,     ///< the port opened, but the connection to the device failed
         kNotOpen,          ///< no device is open
-        kNotPrepared,      ///< the message buffer is not prepared
         kSendFailed,       ///< RtMidi refused the message
         kServerGone,       ///< the JACK server has stopped
         kDestinationGone,  ///< the JACK destination or our connection to it has gone
         kOutputStalled,    ///< JACK has stopped taking messages from our port
         kCloseFailed,      ///< RtMidi could not close the port
     };
+
+    /// RtMidi's client name (JACK adds a number while it is taken) and the
+    /// name of its output port.
+    static constexpr const char* kClientName = "zr70";
+    static constexpr const char* kPortName = "out";
 
     /// The APIs whose outputs the host lists.
     enum class Apis { All, AlsaOnly, JackOnly };
@@ -39,12 +43,9 @@ public:
 
     int deviceCount() override;
     int describeDevice(int index, std::string& name) override;
-    int openDevice(int index) override;
-    int prepareBuffer() override;
-    int releaseBuffer() override;
-    int sendLongMessage(std::span<const std::uint8_t> message) override;
-    int closeDevice() override;
-    std::string errorText(int code) override;
+    HostResult openDevice(int index) override;
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override;
+    HostResult closeDevice() override;
 
 private:
     struct Impl;

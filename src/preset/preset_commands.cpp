@@ -5,18 +5,18 @@ namespace zr70 {
 PresetCommands::PresetCommands(PresetFile& file, FileChooser& chooser, UserMessages& messages)
     : file_(file), chooser_(chooser), messages_(messages) {}
 
-void PresetCommands::loadPreset() {
+bool PresetCommands::loadPreset() {
     const std::optional<QString> path = chooser_.chooseFileToLoad();
     if (!path) {
-        return;
+        return false;
     }
     if (!hasPresetExtension(*path)) {
         messages_.show("Wrong file type");
-        return;
+        return false;
     }
     // The whole path goes on, however long: a path cut short would name
     // another file.
-    file_.loadPreset(*path);
+    return file_.loadPreset(*path) == 1;
 }
 
 void PresetCommands::savePreset() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/user_messages.h"
+#include "converter/user_messages.h"
 #include "preset/file_chooser.h"
 #include "preset/preset_file.h"
 
@@ -13,7 +13,8 @@ class PresetCommands {
 public:
     PresetCommands(PresetFile& file, FileChooser& chooser, UserMessages& messages);
 
-    void loadPreset();    ///< "Load Preset"
+    /// "Load Preset": true when a file was read into the selections.
+    bool loadPreset();
     void savePreset();    ///< "Save Preset"
     void saveDefault();   ///< "Save As DEFAULT.ZR"
     void restoreDevice(); ///< "Restore (init) ZR70 device"

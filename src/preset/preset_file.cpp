@@ -26,9 +26,8 @@ QString upperCaseAscii(QString text) {
 
 } // namespace
 
-PresetFile::PresetFile(ParameterLists& lists, const SendAfterLoadOption& option,
-                       ParameterSender& sender, UserMessages& messages)
-    : lists_(lists), option_(option), sender_(sender), messages_(messages) {}
+PresetFile::PresetFile(ParameterSet& selections, UserMessages& messages)
+    : selections_(selections), messages_(messages) {}
 
 int PresetFile::loadPreset(const QString& path) {
     const std::optional<ParameterSet> set = read(path);
@@ -37,17 +36,12 @@ int PresetFile::loadPreset(const QString& path) {
         messages_.show(text.toUtf8().toStdString());
         return 0;
     }
-    for (ParameterIndex index : kPresetFileOrder) {
-        lists_.setSelection(index, set->selection(index));
-    }
-    if (option_.sendAfterLoad()) {
-        sender_.sendAll();
-    }
+    selections_ = *set;
     return 1;
 }
 
 int PresetFile::savePreset(const QString& path) {
-    if (!write(path, selectionsOf(lists_))) {
+    if (!write(path, selections_)) {
         messages_.show("Failed on saving file");
         return 0;
     }
@@ -78,10 +72,6 @@ QByteArray PresetFile::encode(const ParameterSet& set) {
     return bytes;
 }
 
-QByteArray PresetFile::encode(const ParameterLists& lists) {
-    return encode(selectionsOf(lists));
-}
-
 ParameterSet PresetFile::decode(QIODevice& in) {
     // Only the selection bytes matter; the trailer and anything after it are
     // never read, so files with another trailer or none load all the same.
@@ -96,21 +86,6 @@ ParameterSet PresetFile::decode(QIODevice& in) {
         count += got;
     }
     return fromPresetBytes(std::span(bytes).first(static_cast<std::size_t>(count)));
-}
-
-void PresetFile::decode(QIODevice& in, ParameterLists& lists) {
-    const ParameterSet set = decode(in);
-    for (ParameterIndex index : kPresetFileOrder) {
-        lists.setSelection(index, set.selection(index));
-    }
-}
-
-ParameterSet selectionsOf(const ParameterLists& lists) {
-    ParameterSet set;
-    for (ParameterIndex index = 0; index < kParameterCount; ++index) {
-        set.set(index, lists.selection(index));
-    }
-    return set;
 }
 
 } // namespace zr70

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "device/parameter_lists.h"
-#include "device/parameter_sender.h"
-#include "device/parameter_set.h"
-#include "device/user_messages.h"
+#include "converter/parameter_set.h"
+#include "converter/user_messages.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,24 +13,16 @@ class QIODevice;
 
 namespace zr70 {
 
-/// The "Send sysex afer load" check box.
-class SendAfterLoadOption {
-public:
-    virtual ~SendAfterLoadOption() = default;
-    virtual bool sendAfterLoad() const = 0;
-};
-
 inline constexpr const char* kDefaultPresetName = "default.zr";
 
 /// A preset file: fifteen selection bytes in file order, then the 32-byte
 /// trailer "\n--- Korvan ZR70 Preset File ---"; 47 bytes in all.
 class PresetFile {
 public:
-    PresetFile(ParameterLists& lists, const SendAfterLoadOption& option, ParameterSender& sender,
-               UserMessages& messages);
+    PresetFile(ParameterSet& selections, UserMessages& messages);
 
-    /// Reads the first fifteen bytes into the lists, then runs send-all when the
-    /// box is ticked. 1 when the file opened, 0 (after a message) when not.
+    /// Reads the first fifteen bytes into the selections; sends nothing. 1 when
+    /// the file opened, 0 (after a message) when not.
     int loadPreset(const QString& path);
 
     /// Writes the current selections. 1 on success; 0 after "Failed on saving
@@ -55,27 +45,18 @@ public:
     /// `error` saying why.
     static bool write(const QString& path, const ParameterSet& set, QString* error = nullptr);
 
-    /// The 47 bytes a save writes; a parameter without a selection is stored
-    /// as FFh.
-    static QByteArray encode(const ParameterSet& set);
-    static QByteArray encode(const ParameterLists& lists);
+    /// The 47 bytes a save writes for the selections; a parameter without a
+    /// selection is stored as FFh.
+    static QByteArray encode(const ParameterSet& selections);
 
     /// Reads up to fifteen bytes from `in`, in file order. A byte that names no
-    /// entry of its list, and every list past the end of the data, gives that
-    /// parameter no selection.
+    /// entry of its list, and every parameter past the end of the data, gets no
+    /// selection.
     static ParameterSet decode(QIODevice& in);
-    /// The same into the lists, set in file order. Sends nothing.
-    static void decode(QIODevice& in, ParameterLists& lists);
 
 private:
-    ParameterLists& lists_;
-    const SendAfterLoadOption& option_;
-    ParameterSender& sender_;
+    ParameterSet& selections_;
     UserMessages& messages_;
 };
-
-/// The lists' current selections; a list without one, or with one that names
-/// no entry, gives its parameter no selection.
-ParameterSet selectionsOf(const ParameterLists& lists);
 
 } // namespace zr70

@@ -1,6 +1,6 @@
 #include "preset/sysex_file.h"
 
-#include "device/parameter_message.h"
+#include "converter/parameter_message.h"
 #include "preset/file_access.h"
 
 #include <QFile>

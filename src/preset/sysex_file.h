@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/parameter_set.h"
+#include "converter/parameter_set.h"
 
 #include <QByteArray>
 #include <QString>

@@ -20,6 +20,8 @@ namespace {
 
 constexpr int kCommandMask = 0xFFF0;
 
+constexpr std::string_view kFailCaption = "fail!";
+
 QAction* addCommand(QMenu& menu, const QString& text, int command) {
     QAction* action = menu.addAction(text);
     action->setData(command);
@@ -28,20 +30,27 @@ QAction* addCommand(QMenu& menu, const QString& text, int command) {
 
 } // namespace
 
-ControlPanelDialog::ControlPanelDialog(Pages pages, Services services, QPoint startPosition)
+ControlPanelDialog::ControlPanelDialog(Panel& panel, QPoint startPosition)
     : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
-      pages_(pages), lists_(pages.controls, pages.sensitivity),
-      controller_(lists_, pages.presets, services.host, services.settings, services.messages, *this,
-                  services.chooser),
-      startPosition_(startPosition) {
+      panel_(panel), startPosition_(startPosition) {
     buildFromTemplate(*this, kMainWindowTemplate);
     tabs_ = findControl<TabControl>(*this, ids::kTabControl);
     indicator_ = findControl<FilledRectangle>(*this, ids::kTransmitIndicator);
     Q_ASSERT(tabs_ != nullptr && indicator_ != nullptr);
     // The indicator lies over the right end of the tab strip.
     indicator_->raise();
+
+    // The pages sit in the tab control, hidden until their tab is chosen.
+    controls_ = new ControlsPage(tabs_);
+    sensitivity_ = new SensitivityPage(tabs_);
+    presets_ = new PresetsPage(tabs_);
+    midiSetup_ = new MidiSetupPage(tabs_);
+    for (int index = 0; index < 4; ++index) {
+        page(index)->move(kPagePosition);
+        page(index)->hide();
+    }
 
     // The window menu: what a title bar menu offers for a window of fixed
     // size, and later the About entry.
@@ -50,24 +59,7 @@ ControlPanelDialog::ControlPanelDialog(Pages pages, Services services, QPoint st
     addCommand(*systemMenu_, tr("&Close"), kCloseCommand);
 }
 
-ControlPanelDialog::~ControlPanelDialog() {
-    // After a fatal start-up stop the program ends without any shutdown step.
-    if (initialised_ && startResult_ == MidiOutputPort::StartResult::Running) {
-        controller_.windowDestroyed();
-    }
-    // The pages belong to the application and outlive this window: they go
-    // back without a parent, hidden, with all their controls as they are.
-    for (int index = 0; index < 4; ++index) {
-        QWidget* gone = page(index);
-        disconnect(gone, nullptr, this, nullptr);
-        if (gone->parentWidget() == tabs_) {
-            gone->hide();
-            gone->setParent(nullptr);
-        }
-    }
-}
-
-MidiOutputPort::StartResult ControlPanelDialog::initialise() {
+Panel::StartResult ControlPanelDialog::initialise() {
     if (initialised_) {
         return startResult_;
     }
@@ -80,33 +72,33 @@ MidiOutputPort::StartResult ControlPanelDialog::initialise() {
     }
     connect(&tabs_->tabBar(), &QTabBar::currentChanged, this, &ControlPanelDialog::changePage);
 
-    for (int index = 0; index < 4; ++index) {
-        QWidget* created = page(index);
-        created->setParent(tabs_);
-        created->move(kPagePosition);
-        created->hide();
+    // What the user does goes to the Panel.
+    for (ParameterPage* parameters :
+         {static_cast<ParameterPage*>(controls_), static_cast<ParameterPage*>(sensitivity_)}) {
+        connect(parameters, &ParameterPage::picked, &panel_, &Panel::pick);
     }
-    connect(&pages_.controls, &ParameterPage::parameterPicked, this,
-            [this](int index) { controller_.parameterPicked(index); });
-    connect(&pages_.sensitivity, &ParameterPage::parameterPicked, this,
-            [this](int index) { controller_.parameterPicked(index); });
-    PresetCommands& commands = controller_.presetCommands();
-    connect(&pages_.presets, &PresetsPage::loadPresetClicked, this,
-            [&commands] { commands.loadPreset(); });
-    connect(&pages_.presets, &PresetsPage::savePresetClicked, this,
-            [&commands] { commands.savePreset(); });
-    connect(&pages_.presets, &PresetsPage::saveDefaultClicked, this,
-            [&commands] { commands.saveDefault(); });
-    connect(&pages_.presets, &PresetsPage::restoreDeviceClicked, this,
-            [&commands] { commands.restoreDevice(); });
-    connect(&pages_.midiSetup, &MidiSetupPage::deviceSelected, this,
-            [this](int position) { controller_.deviceSelected(position); });
+    connect(presets_, &PresetsPage::loadPresetClicked, &panel_, &Panel::loadChosenPreset);
+    connect(presets_, &PresetsPage::savePresetClicked, &panel_, &Panel::saveChosenPreset);
+    connect(presets_, &PresetsPage::saveDefaultClicked, &panel_, &Panel::saveDefault);
+    connect(presets_, &PresetsPage::restoreDeviceClicked, &panel_, &Panel::restoreDevice);
+    connect(presets_, &PresetsPage::sendAfterLoadClicked, &panel_, &Panel::setSendAfterLoad);
+    connect(midiSetup_, &MidiSetupPage::deviceSelected, &panel_, &Panel::chooseOutput);
 
-    // The box is ticked before "default.zr" loads, so the start-up load sends.
-    pages_.presets.setSendAfterLoad(true);
+    // What the Panel holds shows on the pages.
+    connect(&panel_, &Panel::selectionsChanged, this, &ControlPanelDialog::showSelections);
+    connect(&panel_, &Panel::sendAfterLoadChanged, presets_, &PresetsPage::setSendAfterLoad);
+    connect(&panel_, &Panel::outputsListed, this,
+            [this] { midiSetup_->showOutputs(panel_.outputs(), panel_.selectedOutput()); });
+    connect(&panel_, &Panel::outputSelected, midiSetup_, &MidiSetupPage::select);
+    connect(&panel_, &Panel::transmitting, this, [this](bool on) { indicator_->setHidden(on); });
+    // Nothing restores the caption: once a message was refused the user
+    // should know the converter may not match the lists any more.
+    connect(&panel_, &Panel::failed, this, [this] { setWindowTitle(toQString(kFailCaption)); });
+    showSelections();
+    presets_->setSendAfterLoad(panel_.sendAfterLoad());
 
-    startResult_ = controller_.startUp(pages_.midiSetup);
-    if (startResult_ == MidiOutputPort::StartResult::EndProgram) {
+    startResult_ = panel_.start();
+    if (startResult_ == Panel::StartResult::EndProgram) {
         return startResult_;
     }
 
@@ -121,16 +113,9 @@ MidiOutputPort::StartResult ControlPanelDialog::initialise() {
     return startResult_;
 }
 
-void ControlPanelDialog::hideIndicator() {
-    indicator_->hide();
-}
-
-void ControlPanelDialog::showIndicator() {
-    indicator_->show();
-}
-
-void ControlPanelDialog::setCaption(std::string_view caption) {
-    setWindowTitle(toQString(caption));
+void ControlPanelDialog::showSelections() {
+    controls_->showSelections(panel_.selections());
+    sensitivity_->showSelections(panel_.selections());
 }
 
 QWidget& ControlPanelDialog::transmitIndicator() const {
@@ -169,13 +154,13 @@ void ControlPanelDialog::openAbout() {
 QWidget* ControlPanelDialog::page(int index) const {
     switch (index) {
     case 0:
-        return &pages_.controls;
+        return controls_;
     case 1:
-        return &pages_.sensitivity;
+        return sensitivity_;
     case 2:
-        return &pages_.presets;
+        return presets_;
     case 3:
-        return &pages_.midiSetup;
+        return midiSetup_;
     default:
         return nullptr;
     }
@@ -208,7 +193,7 @@ void ControlPanelDialog::moveEvent(QMoveEvent* event) {
     // A minimised window may be reported far outside every screen; that is
     // not a place to come back to.
     if (!isMinimized()) {
-        controller_.windowMoved(geometry().x(), geometry().y());
+        panel_.storeWindowPosition(geometry().x(), geometry().y());
     }
 }
 

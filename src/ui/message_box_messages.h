@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/user_messages.h"
+#include "converter/user_messages.h"
 
 #include <QPointer>
 #include <QWidget>

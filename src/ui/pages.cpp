@@ -8,7 +8,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -21,7 +23,8 @@ ParameterPage::ParameterPage(const DialogTemplate& layout, Page page, QWidget* p
         if (parameter.page != page) {
             continue;
         }
-        QComboBox* list = findControl<QComboBox>(*this, parameter.controlId);
+        QComboBox* list = findControl<QComboBox>(
+            *this, kParameterListIds[static_cast<std::size_t>(parameter.index)]);
         Q_ASSERT(list != nullptr);
         for (std::string_view value : parameter.values) {
             list->addItem(toQString(value));
@@ -30,7 +33,8 @@ ParameterPage::ParameterPage(const DialogTemplate& layout, Page page, QWidget* p
         // activated comes with every pick by the user, also of the entry that
         // is already selected, and never with a selection made by the program.
         const ParameterIndex index = parameter.index;
-        connect(list, &QComboBox::activated, this, [this, index] { emit parameterPicked(index); });
+        connect(list, &QComboBox::activated, this,
+                [this, index](int selection) { emit picked(index, selection); });
         lists_[static_cast<std::size_t>(index)] = list;
     }
 }
@@ -47,9 +51,11 @@ int ParameterPage::selection(ParameterIndex index) const {
     return found != nullptr ? found->currentIndex() : kNoSelection;
 }
 
-void ParameterPage::setSelection(ParameterIndex index, int selection) {
-    if (QComboBox* found = list(index)) {
-        found->setCurrentIndex(isValidSelection(index, selection) ? selection : -1);
+void ParameterPage::showSelections(const ParameterSet& selections) {
+    for (ParameterIndex index = 0; index < kParameterCount; ++index) {
+        if (QComboBox* found = list(index)) {
+            found->setCurrentIndex(selections.selection(index));
+        }
     }
 }
 
@@ -58,21 +64,6 @@ ControlsPage::ControlsPage(QWidget* parent)
 
 SensitivityPage::SensitivityPage(QWidget* parent)
     : ParameterPage(kSensitivityPageTemplate, Page::Sensitivity, parent) {}
-
-PageParameterLists::PageParameterLists(ParameterPage& controls, ParameterPage& sensitivity)
-    : controls_(controls), sensitivity_(sensitivity) {}
-
-ParameterPage& PageParameterLists::pageOf(ParameterIndex index) const {
-    return parameter(index).page == Page::Controls ? controls_ : sensitivity_;
-}
-
-int PageParameterLists::selection(ParameterIndex index) const {
-    return pageOf(index).selection(index);
-}
-
-void PageParameterLists::setSelection(ParameterIndex index, int selection) {
-    pageOf(index).setSelection(index, selection);
-}
 
 PresetsPage::PresetsPage(QWidget* parent) : QWidget(parent) {
     buildFromTemplate(*this, kPresetsPageTemplate);
@@ -87,6 +78,7 @@ PresetsPage::PresetsPage(QWidget* parent) : QWidget(parent) {
     forward(ids::kRestoreDevice, &PresetsPage::restoreDeviceClicked);
     sendAfterLoad_ = findControl<QCheckBox>(*this, ids::kSendAfterLoad);
     Q_ASSERT(sendAfterLoad_ != nullptr);
+    connect(sendAfterLoad_, &QCheckBox::clicked, this, &PresetsPage::sendAfterLoadClicked);
 }
 
 bool PresetsPage::sendAfterLoad() const {
@@ -94,6 +86,7 @@ bool PresetsPage::sendAfterLoad() const {
 }
 
 void PresetsPage::setSendAfterLoad(bool ticked) {
+    const QSignalBlocker blocker(sendAfterLoad_);
     sendAfterLoad_->setChecked(ticked);
 }
 
@@ -116,10 +109,51 @@ MidiSetupPage::MidiSetupPage(QWidget* parent) : QWidget(parent) {
         inUse_ = position;
         emit deviceSelected(position);
     });
+    // A click or Space on the entry already selected changes no selection, but
+    // it is a choice of that device all the same: after a failed open it is
+    // how the user tries the device again.
+    list_->installEventFilter(this);
+    list_->viewport()->installEventFilter(this);
+    connect(list_, &QListWidget::pressed, this, [this](const QModelIndex& index) {
+        const bool chosen = pressOnSelected_ && index.row() == inUse_ && selected() == inUse_;
+        pressOnSelected_ = false;
+        if (chosen) {
+            emit deviceSelected(inUse_);
+        }
+    });
 }
 
-void MidiSetupPage::append(const std::string& name) {
-    list_->addItem(QString::fromStdString(name));
+bool MidiSetupPage::choosesEntry(Qt::KeyboardModifiers modifiers) {
+    return !(modifiers & Qt::ControlModifier);
+}
+
+bool MidiSetupPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        pressOnSelected_ = press->button() == Qt::LeftButton && choosesEntry(press->modifiers()) &&
+                           inUse_ >= 0 && selected() == inUse_ &&
+                           list_->indexAt(press->position().toPoint()).row() == inUse_;
+    } else if (watched == list_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && choosesEntry(key->modifiers()) && !key->isAutoRepeat() &&
+            inUse_ >= 0 && selected() == inUse_ && list_->currentRow() == inUse_) {
+            emit deviceSelected(inUse_);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MidiSetupPage::showOutputs(const std::vector<std::string>& names, int selected) {
+    {
+        const QSignalBlocker blocker(list_);
+        list_->clear();
+        for (const std::string& name : names) {
+            list_->addItem(QString::fromStdString(name));
+        }
+    }
+    inUse_ = -1;
+    select(selected);
 }
 
 void MidiSetupPage::select(int position) {

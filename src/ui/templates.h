@@ -29,6 +29,11 @@ inline constexpr int kSendAfterLoad = 1023;
 inline constexpr int kDeviceList = 1024;
 } // namespace ids
 
+/// Id of each parameter's drop-down list, by parameter index; an id is unique
+/// only together with the parameter's page.
+inline constexpr std::array<int, 15> kParameterListIds{
+    1007, 1008, 1013, 1009, 1010, 1014, 1015, 1021, 1015, 1016, 1017, 1018, 1019, 1020, 1012};
+
 /// The tab labels, one space on each side, in page order.
 inline constexpr std::array<std::string_view, 4> kTabLabels{" Controls ", " QD4C Sensitivity ",
                                                             " Presets ", " Midi Setup "};

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -57,34 +56,28 @@ public:
         --server_->hosts;
         server_->changed.notify_all();
     }
+    /// Every call waits while the server is stopped.
+    template <typename Call> auto through(const Call& call) {
+        server_->pass();
+        return call(server_->fake);
+    }
     int deviceCount() override {
         return through([](MidiHost& fake) { return fake.deviceCount(); });
     }
     int describeDevice(int index, std::string& name) override {
         return through([&](MidiHost& fake) { return fake.describeDevice(index, name); });
     }
-    int openDevice(int index) override {
+    HostResult openDevice(int index) override {
         return through([&](MidiHost& fake) { return fake.openDevice(index); });
     }
-    int prepareBuffer() override {
-        return through([](MidiHost& fake) { return fake.prepareBuffer(); });
-    }
-    int releaseBuffer() override {
-        return through([](MidiHost& fake) { return fake.releaseBuffer(); });
-    }
-    int sendLongMessage(std::span<const std::uint8_t> message) override {
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override {
         return through([&](MidiHost& fake) { return fake.sendLongMessage(message); });
     }
-    int closeDevice() override {
+    HostResult closeDevice() override {
         return through([](MidiHost& fake) { return fake.closeDevice(); });
     }
-    std::string errorText(int code) override { return server_->fake.errorText(code); }
 
 private:
-    int through(const std::function<int(MidiHost&)>& call) {
-        server_->pass();
-        return call(server_->fake);
-    }
     std::shared_ptr<Server> server_;
 };
 
@@ -128,8 +121,9 @@ TEST_F(BoundedMidiHostTest, AStoppedServerAtStartLeavesTheListEmptyAndFailsTheRe
     std::string name = "kept";
     EXPECT_EQ(host->describeDevice(0, name), kNotAnswering);
     EXPECT_EQ(name, "kept");
-    EXPECT_EQ(host->openDevice(0), kNotAnswering);
-    EXPECT_EQ(host->errorText(kNotAnswering), "The JACK server does not answer.");
+    const HostResult open = host->openDevice(0);
+    EXPECT_EQ(open.code, kNotAnswering);
+    EXPECT_EQ(open.text, "The JACK server does not answer.");
     // Nothing can be waited for at the end either: the thread is left behind.
     EXPECT_FALSE(host->finish());
     EXPECT_TRUE(server->fake.calls.empty());
@@ -141,33 +135,31 @@ TEST_F(BoundedMidiHostTest, AnOpenThatAnswersTooLateIsClosedAndTheHostAnswersAga
     EXPECT_EQ(host->describeDevice(1, name), 0);
     EXPECT_EQ(name, "JACK: b:in");
     server->stop();
-    EXPECT_EQ(host->openDevice(1), kNotAnswering);
+    EXPECT_EQ(host->openDevice(1).code, kNotAnswering);
     // While the open waits, nothing more reaches the host.
-    EXPECT_EQ(host->sendLongMessage(std::vector<std::uint8_t>{0xF0, 0xF7}), kNotAnswering);
-    EXPECT_EQ(host->closeDevice(), kNotAnswering);
+    EXPECT_EQ(host->sendLongMessage(std::vector<std::uint8_t>{0xF0, 0xF7}).code, kNotAnswering);
+    EXPECT_EQ(host->closeDevice().code, kNotAnswering);
     server->resume();
     waitUntilAnswering();
     EXPECT_EQ(server->fake.calls, (std::vector<std::string>{"open 1", "close"}));
-    EXPECT_EQ(host->openDevice(0), 0);
-    EXPECT_EQ(host->errorText(7), "host error 7");
+    EXPECT_TRUE(host->openDevice(0).ok());
+    server->fake.closeResult = 7;
+    EXPECT_EQ(host->closeDevice().text, "host error 7");
     EXPECT_TRUE(host->finish());
 }
 
 TEST_F(BoundedMidiHostTest, ADeviceTheCallerClosedWhileTheServerWaitedIsClosedLater) {
-    ASSERT_EQ(host->openDevice(0), 0);
-    ASSERT_EQ(host->prepareBuffer(), 0);
+    ASSERT_TRUE(host->openDevice(0).ok());
     server->stop();
-    EXPECT_EQ(host->sendLongMessage(std::vector<std::uint8_t>{0xF0, 0xF7}), kNotAnswering);
-    EXPECT_EQ(host->releaseBuffer(), kNotAnswering);
-    EXPECT_EQ(host->closeDevice(), kNotAnswering);
+    EXPECT_EQ(host->sendLongMessage(std::vector<std::uint8_t>{0xF0, 0xF7}).code, kNotAnswering);
+    EXPECT_EQ(host->closeDevice().code, kNotAnswering);
     server->resume();
     waitUntilAnswering();
-    EXPECT_EQ(server->fake.calls,
-              (std::vector<std::string>{"open 0", "prepare", "send", "release", "close"}));
+    EXPECT_EQ(server->fake.calls, (std::vector<std::string>{"open 0", "send", "close"}));
 }
 
 TEST_F(BoundedMidiHostTest, AnEndThatTimesOutLeavesTheThreadBehind) {
-    ASSERT_EQ(host->openDevice(0), 0);
+    ASSERT_TRUE(host->openDevice(0).ok());
     server->stop();
     EXPECT_FALSE(host->finish());
 }

@@ -1,3 +1,4 @@
+#include "converter/parameter_set.h"
 #include "midi/midi_output_port.h"
 #include "support/fakes.h"
 #include "support/shell_fakes.h"
@@ -14,7 +15,6 @@ namespace zr70 {
 namespace {
 
 using testing::Bytes;
-using testing::FakeDeviceList;
 using testing::MemorySettings;
 
 constexpr int kBusy = 4; // the code a held device answers an open with
@@ -34,44 +34,38 @@ public:
         name = names.at(static_cast<std::size_t>(index));
         return 0;
     }
-    int openDevice(int index) override {
+    HostResult openDevice(int index) override {
         log.push_back("open " + std::to_string(index));
         if (index < 0 || index >= static_cast<int>(names.size())) {
-            return 2;
+            return result(2);
         }
         if (busy.contains(index)) {
-            return kBusy;
+            return result(kBusy);
         }
         openIndex = index;
-        return 0;
+        return {};
     }
-    int prepareBuffer() override {
-        log.push_back("prepare");
-        return prepareFailsOn.contains(openIndex) ? 11 : 0;
-    }
-    int releaseBuffer() override {
-        log.push_back("release");
-        return 0;
-    }
-    int sendLongMessage(std::span<const std::uint8_t> message) override {
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override {
         sent.emplace_back(message.begin(), message.end());
         sentTo.push_back(openIndex);
-        return sendResult;
+        return result(sendResult);
     }
-    int closeDevice() override {
+    HostResult closeDevice() override {
         log.push_back("close");
         openIndex = -1;
-        return closeResult;
+        return result(closeResult);
     }
-    std::string errorText(int code) override {
+    HostResult result(int code) const {
+        if (code == 0) {
+            return {};
+        }
         const auto text = texts.find(code);
-        return text != texts.end() ? text->second : "host error " + std::to_string(code);
+        return {code, text != texts.end() ? text->second : "host error " + std::to_string(code)};
     }
 
     std::vector<std::string> names{"Port A", "Port B", "Port C", "Port D"};
     std::set<int> busy;
     std::set<int> unreadable;
-    std::set<int> prepareFailsOn;
     int sendResult = 0;
     int closeResult = 0;
     std::map<int, std::string> texts;
@@ -94,7 +88,7 @@ struct MidiOutputPortTest : ::testing::Test {
         if (stored) {
             settings.values["zr70/mididevice"] = *stored;
         }
-        return port.start(list);
+        return port.start();
     }
     /// Starts on `device` and forgets what start-up did.
     void startOn(int device) {
@@ -102,13 +96,11 @@ struct MidiOutputPortTest : ::testing::Test {
         ASSERT_TRUE(port.isOpen());
         host.log.clear();
         settings.writes.clear();
-        list.selectCalls = 0;
     }
 
     ScriptedHost host;
     MemorySettings settings;
     testing::RecordingMessages messages;
-    FakeDeviceList list;
     MidiOutputPort port{host, settings, messages};
 };
 
@@ -120,7 +112,7 @@ TEST_F(MidiOutputPortTest, NoDeviceEndsTheProgramBeforeAnythingElse) {
     EXPECT_EQ(messages.shown, std::vector<std::string>{"No MIDI out devices found"});
     EXPECT_TRUE(host.log.empty());
     EXPECT_TRUE(settings.writes.empty());
-    EXPECT_TRUE(list.entries.empty());
+    EXPECT_TRUE(port.deviceNames().empty());
     port.shutDown();
     EXPECT_EQ(messages.shown.size(), 1u);
 }
@@ -129,15 +121,14 @@ TEST_F(MidiOutputPortTest, MissingOrMinusOneStoredDeviceMeansDeviceZero) {
     for (std::optional<int> stored : {std::optional<int>{}, std::optional<int>{-1}}) {
         ScriptedHost freshHost;
         MemorySettings freshSettings;
-        FakeDeviceList freshList;
         testing::RecordingMessages shown;
         MidiOutputPort fresh(freshHost, freshSettings, shown);
         if (stored) {
             freshSettings.values["zr70/mididevice"] = *stored;
         }
-        EXPECT_EQ(fresh.start(freshList), MidiOutputPort::StartResult::Running);
-        EXPECT_EQ(freshHost.log, (Log{"open 0", "prepare"}));
-        EXPECT_EQ(freshList.selected(), 0);
+        EXPECT_EQ(fresh.start(), MidiOutputPort::StartResult::Running);
+        EXPECT_EQ(freshHost.log, (Log{"open 0"}));
+        EXPECT_EQ(fresh.shownDevice(), 0);
         EXPECT_EQ(freshSettings.writes, (Writes{{"zr70/mididevice", 0}}));
         EXPECT_EQ(fresh.currentDevice(), 0);
         EXPECT_TRUE(shown.shown.empty());
@@ -147,11 +138,12 @@ TEST_F(MidiOutputPortTest, MissingOrMinusOneStoredDeviceMeansDeviceZero) {
 TEST_F(MidiOutputPortTest, ListsEveryDeviceInHostOrderAndNamesUnreadableOnesByNumber) {
     host.unreadable = {2};
     startWith(1);
-    EXPECT_EQ(list.entries, (std::vector<std::string>{"Port A", "Port B", "MIDI Out 2", "Port D"}));
+    EXPECT_EQ(port.deviceNames(),
+              (std::vector<std::string>{"Port A", "Port B", "MIDI Out 2", "Port D"}));
     // The count is asked again before every entry, as the host may change it.
     EXPECT_GE(host.countCalls, 5);
-    EXPECT_EQ(host.log, (Log{"open 1", "prepare"}));
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(host.log, (Log{"open 1"}));
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 1}}));
 }
 
@@ -161,7 +153,7 @@ TEST_F(MidiOutputPortTest, StoredIndexBeyondTheLastDeviceIsUsedAsReadAndKept) {
     EXPECT_EQ(messages.shown,
               std::vector<std::string>{"The device identifier specified is out of range."});
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(list.selected(), -1);
+    EXPECT_EQ(port.shownDevice(), -1);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 9}}));
     EXPECT_NE(port.send(kMessage), 0);
     EXPECT_TRUE(host.sent.empty());
@@ -169,7 +161,7 @@ TEST_F(MidiOutputPortTest, StoredIndexBeyondTheLastDeviceIsUsedAsReadAndKept) {
     // Picking an entry later opens it without closing anything first.
     host.log.clear();
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"open 2"}));
     EXPECT_EQ(settings.values["zr70/mididevice"], 2);
     EXPECT_EQ(port.send(kMessage), 0);
     EXPECT_EQ(host.sentTo, std::vector<int>{2});
@@ -188,26 +180,11 @@ TEST_F(MidiOutputPortTest, BusyStoredDeviceShowsTheHostTextOnceAndStartUpGoesOn)
     EXPECT_EQ(startWith(1), MidiOutputPort::StartResult::Running);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"The specified device is already in use."});
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 1}}));
     port.shutDown();
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(host.log, Log{"open 1"});
-}
-
-TEST_F(MidiOutputPortTest, FailedPreparationAtStartUpEndsTheProgramWithoutStoring) {
-    host.prepareFailsOn = {0};
-    host.texts[11] = "The buffer could not be prepared.";
-    EXPECT_EQ(startWith(std::nullopt), MidiOutputPort::StartResult::EndProgram);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"The buffer could not be prepared."});
-    EXPECT_TRUE(settings.writes.empty());
-    EXPECT_EQ(list.selectCalls, 0);
-    // The device is not left open behind the ending program, and a shutdown
-    // that runs anyway shows nothing.
-    EXPECT_EQ(host.log, (Log{"open 0", "prepare", "close"}));
-    EXPECT_FALSE(port.isOpen());
-    port.shutDown();
-    EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 TEST_F(MidiOutputPortTest, HostErrorTextIsCutToNinetyEightCharacters) {
@@ -232,11 +209,11 @@ TEST(CutErrorText, KeepsShortTextsAndNeverSplitsACharacter) {
 TEST_F(MidiOutputPortTest, ChangeClosesTheOldDeviceOpensTheNewOneAndStoresIt) {
     startOn(0);
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 2"}));
     EXPECT_EQ(port.currentDevice(), 2);
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(list.selectCalls, 0); // the user's own selection stands
+    EXPECT_EQ(port.shownDevice(), 2); // the user's own selection stands
     EXPECT_EQ(port.send(kMessage), 0);
     EXPECT_EQ(host.sentTo, std::vector<int>{2});
 }
@@ -244,13 +221,12 @@ TEST_F(MidiOutputPortTest, ChangeClosesTheOldDeviceOpensTheNewOneAndStoresIt) {
 TEST_F(MidiOutputPortTest, BusyDeviceFallsBackToThePreviousOneAndKeepsTheProfile) {
     startOn(1);
     host.busy = {3};
-    list.selection = 3; // the user's pick
     port.changeDevice(3);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 3", "open 1", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 3", "open 1"}));
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.currentDevice(), 1);
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_TRUE(settings.writes.empty());
     EXPECT_EQ(port.send(kMessage), 0);
     EXPECT_EQ(host.sentTo, std::vector<int>{1});
@@ -259,11 +235,10 @@ TEST_F(MidiOutputPortTest, BusyDeviceFallsBackToThePreviousOneAndKeepsTheProfile
 TEST_F(MidiOutputPortTest, FailedReOpenLeavesThePortClosedAndShutdownSilent) {
     startOn(1);
     host.busy = {1, 3};
-    list.selection = 3;
     port.changeDevice(3);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(list.selected(), 1);
+    EXPECT_EQ(port.shownDevice(), 1);
     EXPECT_EQ(port.currentDevice(), 1);
     EXPECT_TRUE(settings.writes.empty());
     EXPECT_NE(port.send(kMessage), 0);
@@ -277,7 +252,7 @@ TEST_F(MidiOutputPortTest, FailedReOpenLeavesThePortClosedAndShutdownSilent) {
     // A later pick that opens works again, without a close first.
     host.busy.clear();
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"open 2"}));
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
 }
 
@@ -285,47 +260,18 @@ TEST_F(MidiOutputPortTest, BusyPickAfterAFailedStartLeavesTheUsersSelection) {
     // The previous index names no entry, so there is nothing to select again.
     ASSERT_EQ(startWith(7), MidiOutputPort::StartResult::Running);
     host.busy = {2};
-    list.selection = 2;
     port.changeDevice(2);
     EXPECT_EQ(messages.shown.back(), "Selected device is busy");
-    EXPECT_EQ(list.selected(), 2);
+    EXPECT_EQ(port.shownDevice(), 2);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.currentDevice(), 7);
     EXPECT_EQ(settings.values["zr70/mididevice"], 7);
 }
 
-TEST_F(MidiOutputPortTest, FailedPreparationOnAChangeCountsAsABusyDevice) {
-    startOn(0);
-    host.prepareFailsOn = {2};
-    port.changeDevice(2);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
-    EXPECT_EQ(host.log,
-              (Log{"release", "close", "open 2", "prepare", "close", "open 0", "prepare"}));
-    EXPECT_TRUE(port.isOpen());
-    EXPECT_EQ(port.currentDevice(), 0);
-    EXPECT_TRUE(settings.writes.empty());
-}
-
-TEST_F(MidiOutputPortTest, FailedPreparationOnTheReOpenLeavesThePortClosedWithOneMessage) {
-    startOn(0);
-    host.prepareFailsOn = {0, 2};
-    port.changeDevice(2);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare", "close", "open 0", "prepare",
-                             "close"}));
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.currentDevice(), 0);
-    EXPECT_EQ(list.selected(), 0);
-    EXPECT_TRUE(settings.writes.empty());
-    host.log.clear();
-    port.shutDown();
-    EXPECT_TRUE(host.log.empty());
-}
-
 TEST_F(MidiOutputPortTest, ChangeToTheOpenDeviceReopensItAndStoresItAgain) {
     startOn(2);
     port.changeDevice(2);
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 2", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 2"}));
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
     EXPECT_TRUE(messages.shown.empty());
 }
@@ -335,8 +281,7 @@ TEST_F(MidiOutputPortTest, ArrowKeyWalkOpensEveryDevicePassedOver) {
     for (int position : {1, 2, 3}) {
         port.changeDevice(position);
     }
-    EXPECT_EQ(host.log, (Log{"release", "close", "open 1", "prepare", "release", "close", "open 2",
-                             "prepare", "release", "close", "open 3", "prepare"}));
+    EXPECT_EQ(host.log, (Log{"close", "open 1", "close", "open 2", "close", "open 3"}));
     EXPECT_EQ(settings.writes,
               (Writes{{"zr70/mididevice", 1}, {"zr70/mididevice", 2}, {"zr70/mididevice", 3}}));
     EXPECT_EQ(port.currentDevice(), 3);
@@ -371,24 +316,21 @@ TEST_F(MidiOutputPortTest, SendBeforeStartAndAfterShutdownFailsWithoutTheHost) {
 
 TEST_F(MidiOutputPortTest, SendAllHandsOverFifteenDistinctMessagesOnTheOpenDevice) {
     startOn(3);
-    testing::FakeLists lists;
-    applyDefaultSelections(lists);
-    testing::RecordingFeedback feedback;
-    ParameterSender sender(lists, port, feedback);
-    sender.sendAll();
+    for (const MessageBytes& message : sendAllMessages(ParameterSet::defaults())) {
+        EXPECT_EQ(port.send(message), 0);
+    }
     ASSERT_EQ(host.sent.size(), 15u);
     EXPECT_EQ(host.sentTo, std::vector<int>(15, 3));
     for (std::size_t i = 0; i < 15; ++i) {
         EXPECT_EQ(host.sent[i][7], kSendAllOrder[i]) << i;
     }
-    EXPECT_EQ(feedback.captionChanges, 0);
 }
 
 TEST_F(MidiOutputPortTest, ShutdownReleasesClosesAndReportsAFailedClose) {
     startOn(0);
     host.closeResult = 7;
     port.shutDown();
-    EXPECT_EQ(host.log, (Log{"release", "close"}));
+    EXPECT_EQ(host.log, (Log{"close"}));
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Unable to close MIDI OUT"});
     EXPECT_FALSE(port.isOpen());
     port.shutDown();

@@ -1,6 +1,7 @@
 // The RtMidi host against real outputs: a JACK server of the test's own in
 // dummy mode and jack_midi_dump as the receiver. Nothing is faked here.
 
+#include "converter/parameter_set.h"
 #include "midi/dummy_jack.h"
 #include "midi/midi_output_port.h"
 #include "midi/rtmidi_host.h"
@@ -53,12 +54,20 @@ int deviceNamed(MidiHost& host, const std::string& wanted) {
 
 /// The fifteen messages of a send-all with the default selections.
 std::vector<Bytes> expectedSendAll() {
-    testing::FakeLists lists;
-    applyDefaultSelections(lists);
-    testing::RecordingSender recorder;
-    testing::RecordingFeedback feedback;
-    ParameterSender(lists, recorder, feedback).sendAll();
-    return recorder.sent;
+    std::vector<Bytes> messages;
+    for (const MessageBytes& message : sendAllMessages(ParameterSet::defaults())) {
+        messages.emplace_back(message.begin(), message.end());
+    }
+    return messages;
+}
+
+/// Hands every message of a send-all to `port`; the number it refused.
+int sendAll(MidiOutputPort& port) {
+    int refused = 0;
+    for (const MessageBytes& message : sendAllMessages(ParameterSet::defaults())) {
+        refused += port.send(message) != 0 ? 1 : 0;
+    }
+    return refused;
 }
 
 /// What `body` prints to the standard error stream, from any library.
@@ -109,13 +118,13 @@ TEST(RtMidiHostWithoutServer, OffersNoJackDeviceAndPrintsNothing) {
         }
         // Indexes the list does not have never reach RtMidi.
         for (int index : {-1, count, count + 1, 1000}) {
-            const int code = host.openDevice(index);
-            EXPECT_EQ(code, RtMidiHost::kNoSuchDevice) << index;
-            EXPECT_FALSE(host.errorText(code).empty());
-            EXPECT_LE(host.errorText(code).size(), kMaxErrorTextLength);
+            const HostResult opened = host.openDevice(index);
+            EXPECT_EQ(opened.code, RtMidiHost::kNoSuchDevice) << index;
+            EXPECT_FALSE(opened.text.empty());
+            EXPECT_LE(opened.text.size(), kMaxErrorTextLength);
         }
-        EXPECT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kNotOpen);
-        EXPECT_NE(host.closeDevice(), 0);
+        EXPECT_EQ(host.sendLongMessage(kMessage).code, RtMidiHost::kNotOpen);
+        EXPECT_NE(host.closeDevice().code, 0);
     });
     EXPECT_EQ(printed, "");
     for (const std::string& name : names) {
@@ -179,27 +188,20 @@ TEST_F(RtMidiHostOnJack, SendAllArrivesIntactAndSendsFailOnceReceiverAndServerHa
     testing::MemorySettings settings;
     settings.values["zr70/mididevice"] = receiver;
     testing::RecordingMessages messages;
-    testing::FakeDeviceList list;
     MidiOutputPort port(host, settings, messages);
-    ASSERT_EQ(port.start(list), MidiOutputPort::StartResult::Running);
+    ASSERT_EQ(port.start(), MidiOutputPort::StartResult::Running);
     ASSERT_TRUE(port.isOpen()) << (messages.shown.empty() ? "" : messages.shown[0]);
-    EXPECT_EQ(list.selected(), receiver);
-    EXPECT_EQ(list.entries[static_cast<std::size_t>(receiver)], "JACK: dump:input");
+    EXPECT_EQ(port.shownDevice(), receiver);
+    EXPECT_EQ(port.deviceNames()[static_cast<std::size_t>(receiver)], "JACK: dump:input");
 
-    testing::FakeLists lists;
-    applyDefaultSelections(lists);
-    testing::RecordingFeedback feedback;
-    ParameterSender sender(lists, port, feedback);
-    sender.sendAll();
-    EXPECT_EQ(feedback.captionChanges, 0) << "a send of the send-all failed";
+    EXPECT_EQ(sendAll(port), 0) << "a send of the send-all failed";
     EXPECT_EQ(received(dump, 15), expectedSendAll());
 
     // The receiver goes: the destination port is gone, and sends say so.
     jack->stopReceiver(0);
     EXPECT_TRUE(waitFor([&] { return port.send(kMessage) != 0; }));
-    EXPECT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kDestinationGone);
-    sender.sendAll();
-    EXPECT_EQ(feedback.caption, "fail!");
+    EXPECT_EQ(host.sendLongMessage(kMessage).code, RtMidiHost::kDestinationGone);
+    EXPECT_GT(sendAll(port), 0);
 
     // Then the server goes: sends keep failing at once, far more of them than
     // RtMidi's buffer could hold.
@@ -220,25 +222,24 @@ TEST_F(RtMidiHostOnJack, KilledServerFailsSendsInsteadOfFillingTheBuffer) {
     const std::string dump = jack->path("dump.txt");
     ASSERT_TRUE(jack->startReceiver("dump", dump));
     RtMidiHost host;
-    ASSERT_EQ(host.openDevice(deviceNamed(host, "JACK: dump:input")), 0);
-    ASSERT_EQ(host.prepareBuffer(), 0);
-    ASSERT_EQ(host.sendLongMessage(kMessage), 0);
+    ASSERT_EQ(host.openDevice(deviceNamed(host, "JACK: dump:input")).code, 0);
+    ASSERT_EQ(host.sendLongMessage(kMessage).code, 0);
     EXPECT_EQ(received(dump, 1), std::vector<Bytes>{kMessage});
 
     // No goodbye from the server this time, and the receiver stays up.
     jack->stopServer(SIGKILL);
     mustNotHang("sending after the JACK server was killed", [&] {
-        EXPECT_TRUE(waitFor([&] { return host.sendLongMessage(kMessage) != 0; }));
+        EXPECT_TRUE(waitFor([&] { return !host.sendLongMessage(kMessage).ok(); }));
         int failed = 0;
         for (int i = 0; i < 5000; ++i) {
-            failed += host.sendLongMessage(kMessage) != 0 ? 1 : 0;
+            failed += !host.sendLongMessage(kMessage).ok() ? 1 : 0;
         }
         EXPECT_EQ(failed, 5000);
-        EXPECT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kServerGone);
-        EXPECT_FALSE(host.errorText(RtMidiHost::kServerGone).empty());
-        host.releaseBuffer();
-        EXPECT_EQ(host.closeDevice(), 0);
-        EXPECT_EQ(host.openDevice(0), RtMidiHost::kServerGone);
+        const HostResult sent = host.sendLongMessage(kMessage);
+        EXPECT_EQ(sent.code, RtMidiHost::kServerGone);
+        EXPECT_FALSE(sent.text.empty());
+        EXPECT_EQ(host.closeDevice().code, 0);
+        EXPECT_EQ(host.openDevice(0).code, RtMidiHost::kServerGone);
     });
 }
 
@@ -257,22 +258,20 @@ TEST_F(RtMidiHostOnJack, DeviceIsFoundAgainByNameWhenThePortsHaveChanged) {
     jack->stopReceiver(0);
     ASSERT_TRUE(waitFor([&] { return !jack->hasPort("first:input"); }));
     EXPECT_EQ(host.deviceCount(), 2);
-    EXPECT_EQ(host.openDevice(firstDevice), RtMidiHost::kDeviceGone);
-    EXPECT_NE(host.errorText(RtMidiHost::kDeviceGone).find("first:input"), std::string::npos);
+    const HostResult gone = host.openDevice(firstDevice);
+    EXPECT_EQ(gone.code, RtMidiHost::kDeviceGone);
+    EXPECT_NE(gone.text.find("first:input"), std::string::npos);
 
-    ASSERT_EQ(host.openDevice(secondDevice), 0) << host.errorText(host.openDevice(secondDevice));
-    EXPECT_EQ(host.openDevice(secondDevice), RtMidiHost::kAlreadyOpen);
-    ASSERT_EQ(host.sendLongMessage(kMessage), RtMidiHost::kNotPrepared);
-    ASSERT_EQ(host.prepareBuffer(), 0);
-    ASSERT_EQ(host.sendLongMessage(kMessage), 0);
+    const HostResult opened = host.openDevice(secondDevice);
+    ASSERT_EQ(opened.code, 0) << opened.text;
+    EXPECT_EQ(host.openDevice(secondDevice).code, RtMidiHost::kAlreadyOpen);
+    ASSERT_EQ(host.sendLongMessage(kMessage).code, 0);
     EXPECT_EQ(received(second, 1), std::vector<Bytes>{kMessage});
-    host.releaseBuffer();
-    EXPECT_EQ(host.closeDevice(), 0);
+    EXPECT_EQ(host.closeDevice().code, 0);
 
     // Closed and opened again, the same device works again.
-    ASSERT_EQ(host.openDevice(secondDevice), 0);
-    ASSERT_EQ(host.prepareBuffer(), 0);
-    ASSERT_EQ(host.sendLongMessage(kMessage), 0);
+    ASSERT_EQ(host.openDevice(secondDevice).code, 0);
+    ASSERT_EQ(host.sendLongMessage(kMessage).code, 0);
     EXPECT_EQ(received(second, 2).size(), 2u);
 }
 

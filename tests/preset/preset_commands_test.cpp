@@ -11,8 +11,6 @@
 namespace zr70 {
 namespace {
 
-using testing::Bytes;
-
 QByteArray presetBytes(std::initializer_list<std::uint8_t> selections) {
     QByteArray bytes;
     for (std::uint8_t selection : selections) {
@@ -35,7 +33,6 @@ QByteArray readFile(const QString& path) {
 
 struct PresetCommandsTest : ::testing::Test {
     PresetCommandsTest() {
-        applyDefaultSelections(lists);
         previousDirectory = QDir::currentPath();
         QDir::setCurrent(directory.path());
     }
@@ -45,13 +42,9 @@ struct PresetCommandsTest : ::testing::Test {
 
     QTemporaryDir directory;
     QString previousDirectory;
-    testing::FakeLists lists;
-    testing::FakeSendAfterLoad option;
-    testing::RecordingSender port;
-    testing::RecordingFeedback feedback;
+    ParameterSet lists = ParameterSet::defaults();
     testing::RecordingMessages messages;
-    ParameterSender sender{lists, port, feedback};
-    PresetFile file{lists, option, sender, messages};
+    PresetFile file{lists, messages};
     void answer(std::optional<QString> path) {
         chooser.loadAnswer = path;
         chooser.saveAnswer = path;
@@ -85,13 +78,12 @@ TEST(PresetExtensionTest, ADotInADirectoryNameIsNoExtension) {
 
 TEST_F(PresetCommandsTest, CancelledDialogsChangeNothingAndSayNothing) {
     answer(std::nullopt);
-    lists.setSelection(0, 5);
+    lists.set(0, 5);
     commands.loadPreset();
     commands.savePreset();
     EXPECT_EQ(chooser.loadDialogs, 1);
     EXPECT_EQ(chooser.saveDialogs, 1);
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(lists.selection(0), 5);
     EXPECT_TRUE(QDir(directory.path()).entryList(QDir::Files).isEmpty());
 }
@@ -100,10 +92,9 @@ TEST_F(PresetCommandsTest, WrongExtensionOnLoadSaysWrongFileTypeAndReadsNothing)
     for (const char* name : {"live.Zr", "live", "live.", "set.zr.bak"}) {
         writeFile(path(name), presetBytes({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
         answer(path(name));
-        commands.loadPreset();
+        EXPECT_FALSE(commands.loadPreset());
     }
     EXPECT_EQ(messages.shown, std::vector<std::string>(4, "Wrong file type"));
-    EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(lists.selection(0), 0); // still the default
 }
 
@@ -116,30 +107,16 @@ TEST_F(PresetCommandsTest, WrongExtensionOnSaveSaysWrongFilenameExtensionAndWrit
     EXPECT_TRUE(QDir(directory.path()).entryList(QDir::Files).isEmpty());
 }
 
-TEST_F(PresetCommandsTest, LoadWithTheBoxTickedSetsTheListsAndSendsAllFifteen) {
+TEST_F(PresetCommandsTest, ALoadSetsTheSelectionsAndSaysSo) {
     writeFile(path("LIVE.ZR"), presetBytes({1, 3, 2, 15, 1, 2, 1, 1, 7, 6, 5, 4, 3, 2, 3}));
     answer(path("LIVE.ZR"));
-    commands.loadPreset();
+    EXPECT_TRUE(commands.loadPreset());
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(lists.selection(0), 15);
     EXPECT_EQ(lists.selection(3), 2);
     EXPECT_EQ(lists.selection(7), 3);
-    ASSERT_EQ(port.sent.size(), 15u);
-    EXPECT_EQ(port.sent[0],
-              (Bytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x00, 0x0F, 0x71, 0xF7}));
-}
-
-TEST_F(PresetCommandsTest, UntickedBoxLoadsWithoutSendingAndTickingAgainSendsTheNextLoad) {
-    writeFile(path("set.one.zr"), presetBytes({1, 3, 2, 15, 1, 2, 1, 1, 7, 6, 5, 4, 3, 2, 3}));
-    answer(path("set.one.zr"));
-    option.ticked = false;
-    commands.loadPreset();
-    EXPECT_EQ(lists.selection(0), 15);
-    EXPECT_TRUE(port.sent.empty());
-
-    option.ticked = true;
-    commands.loadPreset();
-    EXPECT_EQ(port.sent.size(), 15u);
+    answer(path("missing.zr"));
+    EXPECT_FALSE(commands.loadPreset());
 }
 
 TEST_F(PresetCommandsTest, AMissingFileWithAGoodExtensionIsReportedByTheLoad) {
@@ -164,16 +141,16 @@ TEST_F(PresetCommandsTest, PathsLongerThanNinetyNineCharactersAreUsedWhole) {
     const QString longPath = deep + "/live.zr";
     ASSERT_GT(longPath.size(), 120);
     answer(longPath);
-    lists.setSelection(0, 9);
+    lists.set(0, 9);
     commands.savePreset();
-    lists.setSelection(0, 0);
+    lists.set(0, 0);
     commands.loadPreset();
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(lists.selection(0), 9);
 }
 
 TEST_F(PresetCommandsTest, SaveAsDefaultWritesDefaultZrInTheCurrentDirectoryAtOnce) {
-    lists.setSelection(5, 1);
+    lists.set(5, 1);
     commands.saveDefault();
     EXPECT_EQ(chooser.saveDialogs, 0);
     EXPECT_EQ(readFile(path("default.zr")),
@@ -183,7 +160,6 @@ TEST_F(PresetCommandsTest, SaveAsDefaultWritesDefaultZrInTheCurrentDirectoryAtOn
 TEST_F(PresetCommandsTest, RestoreOnlySaysItIsNotWorkingYet) {
     commands.restoreDevice();
     EXPECT_EQ(messages.shown, std::vector<std::string>{"This is still not working !!!"});
-    EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(lists.selection(7), 1);
 }
 

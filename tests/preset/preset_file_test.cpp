@@ -30,14 +30,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
-struct Option : SendAfterLoadOption {
-    bool sendAfterLoad() const override { return ticked; }
-    bool ticked = false;
-};
-
 struct PresetFileTest : ::testing::Test {
-    PresetFileTest() { applyDefaultSelections(lists); }
-
     QString path(const QString& name) const { return dir.filePath(name); }
     Bytes read(const QString& name) const {
         QFile file(path(name));
@@ -51,21 +44,17 @@ struct PresetFileTest : ::testing::Test {
         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     }
     /// Loads `bytes` into lists that start at the default selections.
-    std::array<int, kParameterCount> loaded(const Bytes& bytes) {
+    ParameterSet loaded(const Bytes& bytes) {
         write("in.zr", bytes);
-        applyDefaultSelections(lists);
+        lists = ParameterSet::defaults();
         EXPECT_EQ(file.loadPreset(path("in.zr")), 1);
-        return lists.selections;
+        return lists;
     }
 
     QTemporaryDir dir;
-    testing::FakeLists lists;
-    Option option;
-    testing::RecordingSender port;
-    testing::RecordingFeedback feedback;
-    ParameterSender sender{lists, port, feedback};
+    ParameterSet lists = ParameterSet::defaults();
     testing::RecordingMessages messages;
-    PresetFile file{lists, option, sender, messages};
+    PresetFile file{lists, messages};
 };
 
 TEST_F(PresetFileTest, DefaultSelectionsSaveAsTheGoldenBytes) {
@@ -76,10 +65,10 @@ TEST_F(PresetFileTest, DefaultSelectionsSaveAsTheGoldenBytes) {
 }
 
 TEST_F(PresetFileTest, BytesAreSelectionIndexesInFileOrder) {
-    lists.setSelection(0, 15); // Midi channel "16"
-    lists.setSelection(3, 2);  // Octave shift "Up", not its value byte 65
-    lists.setSelection(7, 3);  // "No dynamics"
-    lists.setSelection(9, kNoSelection);
+    lists.set(0, 15); // Midi channel "16"
+    lists.set(3, 2);  // Octave shift "Up", not its value byte 65
+    lists.set(7, 3);  // "No dynamics"
+    lists.set(9, kNoSelection);
     file.savePreset(path("a.zr"));
     const Bytes bytes = read("a.zr");
     EXPECT_EQ(bytes[3], 0x0F);
@@ -94,21 +83,21 @@ TEST_F(PresetFileTest, EverySelectionAndNoSelectionSurviveARoundTrip) {
     for (int step = 0; step <= 16; ++step) {
         for (ParameterIndex index = 0; index < kParameterCount; ++index) {
             const int count = static_cast<int>(parameter(index).values.size());
-            lists.setSelection(index, step % (count + 1) - 1);
+            lists.set(index, step % (count + 1) - 1);
         }
-        const auto saved = lists.selections;
+        const auto saved = lists;
         ASSERT_EQ(file.savePreset(path("a.zr")), 1);
-        applyDefaultSelections(lists);
+        lists = ParameterSet::defaults();
         ASSERT_EQ(file.loadPreset(path("a.zr")), 1);
-        EXPECT_EQ(lists.selections, saved) << "step " << step;
+        EXPECT_EQ(lists, saved) << "step " << step;
     }
 }
 
 TEST_F(PresetFileTest, OnlyTheFirstFifteenBytesCount) {
     const Bytes custom = {1, 2, 0, 9, 1, 0, 1, 1, 7, 6, 5, 4, 3, 2, 0};
     const auto expected = loaded(custom + kTrailer);
-    EXPECT_EQ(expected[0], 9);
-    EXPECT_EQ(expected[7], 0);
+    EXPECT_EQ(expected.selection(0), 9);
+    EXPECT_EQ(expected.selection(7), 0);
     EXPECT_EQ(loaded(custom), expected);
     EXPECT_EQ(loaded(custom + Bytes{'\n', 'x', 'y'}), expected);
     EXPECT_EQ(loaded(custom + kTrailer + Bytes(4000, 0x55)), expected);
@@ -117,16 +106,14 @@ TEST_F(PresetFileTest, OnlyTheFirstFifteenBytesCount) {
 
 TEST_F(PresetFileTest, ShortAndEmptyFilesLeaveTheRestWithoutSelection) {
     const auto selections = loaded({1, 3, 2, 5});
-    EXPECT_EQ(selections[5], 1);
-    EXPECT_EQ(selections[1], 3);
-    EXPECT_EQ(selections[4], 2);
-    EXPECT_EQ(selections[0], 5);
+    EXPECT_EQ(selections.selection(5), 1);
+    EXPECT_EQ(selections.selection(1), 3);
+    EXPECT_EQ(selections.selection(4), 2);
+    EXPECT_EQ(selections.selection(0), 5);
     for (ParameterIndex index : {2, 3, 6, 14, 8, 9, 10, 11, 12, 13, 7}) {
-        EXPECT_EQ(selections[static_cast<std::size_t>(index)], kNoSelection) << index;
+        EXPECT_EQ(selections.selection(index), kNoSelection) << index;
     }
-    std::array<int, kParameterCount> none;
-    none.fill(kNoSelection);
-    EXPECT_EQ(loaded({}), none);
+    EXPECT_EQ(loaded({}), ParameterSet());
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -135,59 +122,31 @@ TEST_F(PresetFileTest, OutOfRangeByteLeavesOnlyThatListWithoutSelection) {
     bytes[3] = 0x10;
     bytes[7] = 0xFF;
     const auto selections = loaded(bytes);
-    applyDefaultSelections(lists);
-    auto expected = lists.selections;
-    expected[0] = kNoSelection;
-    expected[14] = kNoSelection;
+    lists = ParameterSet::defaults();
+    auto expected = lists;
+    expected.set(0, kNoSelection);
+    expected.set(14, kNoSelection);
     EXPECT_EQ(selections, expected);
 }
 
-TEST_F(PresetFileTest, UntickedLoadSendsNothingTickedSendsAllInSendAllOrder) {
-    lists.setSelection(3, 2);
-    file.savePreset(path("a.zr"));
-    const auto saved = lists.selections;
-    applyDefaultSelections(lists);
-    ASSERT_EQ(file.loadPreset(path("a.zr")), 1);
-    EXPECT_EQ(lists.selections, saved);
-    EXPECT_TRUE(port.sent.empty()) << "setting the lists must not send";
-    option.ticked = true;
-    ASSERT_EQ(file.loadPreset(path("a.zr")), 1);
-    ASSERT_EQ(port.sent.size(), 15u);
-    for (std::size_t i = 0; i < 15; ++i) {
-        EXPECT_EQ(port.sent[i][7], kSendAllOrder[i]);
-    }
-    EXPECT_EQ(port.sent[3][8], 65);
-
-    port.sent.clear();
-    loaded({0, 0, 0, 0x10}); // Attack Filter, Bender Rng. and Bender Thin only
-    ASSERT_EQ(port.sent.size(), 3u);
-    EXPECT_EQ(port.sent[0][7], 1);
-    EXPECT_EQ(port.sent[1][7], 4);
-    EXPECT_EQ(port.sent[2][7], 5);
-}
-
 TEST_F(PresetFileTest, FailedOpenShowsUpperCasedPathAndChangesNothing) {
-    option.ticked = true;
-    lists.setSelection(0, 7);
-    const auto before = lists.selections;
+    lists.set(0, 7);
+    const auto before = lists;
     const QString missing = path(QString::fromUtf8("r\u00f6ck-\u00df_%s.zr"));
     EXPECT_EQ(file.loadPreset(missing), 0);
     ASSERT_EQ(messages.shown.size(), 1u);
     const std::string upperDir = QDir(dir.path()).absolutePath().toUpper().toStdString();
     EXPECT_EQ(messages.shown[0], "Failed on opening " + upperDir + "/R\u00f6CK-\u00df_%S.ZR");
-    EXPECT_EQ(lists.selections, before);
-    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(lists, before);
 }
 
 TEST_F(PresetFileTest, DirectoriesAndFifosAreFailedOpens) {
-    option.ticked = true;
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.zr"));
     ASSERT_EQ(::mkfifo(path("pipe.zr").toUtf8().constData(), 0600), 0);
     for (const char* name : {"folder.zr", "pipe.zr"}) {
         EXPECT_EQ(file.loadPreset(path(name)), 0) << name;
     }
     EXPECT_EQ(messages.shown.size(), 2u);
-    EXPECT_TRUE(port.sent.empty());
 }
 
 TEST_F(PresetFileTest, SavingOverALongerFileLeavesExactly47Bytes) {
@@ -297,9 +256,9 @@ TEST_F(PresetFileTest, LongPathsAreNotCut) {
     const QString deep = QString(120, u'd');
     ASSERT_TRUE(QDir(dir.path()).mkpath(deep));
     const QString name = deep + "/" + QString(120, u'p') + ".zr";
-    lists.setSelection(0, 4);
+    lists.set(0, 4);
     ASSERT_EQ(file.savePreset(path(name)), 1);
-    applyDefaultSelections(lists);
+    lists = ParameterSet::defaults();
     ASSERT_EQ(file.loadPreset(path(name)), 1);
     EXPECT_EQ(lists.selection(0), 4);
     EXPECT_EQ(file.loadPreset(path(name + "x")), 0);

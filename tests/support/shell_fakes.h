@@ -1,9 +1,8 @@
 #pragma once
 
 // Stand-ins for the MIDI host, the settings file, the file dialogs, the device
-// list and the "Send sysex afer load" box, shared by the logic and widget tests.
+// list, shared by the logic and widget tests.
 
-#include "midi/device_list.h"
 #include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 #include "preset/file_chooser.h"
@@ -21,8 +20,8 @@
 namespace zr70::testing {
 
 /// Lists `devices`; opening a device in `busy` fails with code 4. Records every
-/// call in `calls` ("open 1", "prepare", "send", "release", "close") and every
-/// message in `sent`.
+/// call in `calls` ("open 1", "send", "close") and every message in `sent`.
+/// A failure's text is "host error <code>".
 class FakeMidiHost : public MidiHost {
 public:
     static constexpr int kBusyCode = 4;
@@ -32,42 +31,36 @@ public:
         name = devices.at(static_cast<std::size_t>(index));
         return 0;
     }
-    int openDevice(int index) override {
+    static HostResult result(int code) {
+        return {code, code == 0 ? std::string() : "host error " + std::to_string(code)};
+    }
+    HostResult openDevice(int index) override {
         calls.push_back("open " + std::to_string(index));
         if (index < 0 || index >= deviceCount() || busy.contains(index)) {
-            return kBusyCode;
+            return result(kBusyCode);
         }
         openIndex = index;
-        return 0;
+        return {};
     }
-    int prepareBuffer() override {
-        calls.emplace_back("prepare");
-        return prepareResult;
-    }
-    int releaseBuffer() override {
-        calls.emplace_back("release");
-        return 0;
-    }
-    int sendLongMessage(std::span<const std::uint8_t> message) override {
+    HostResult sendLongMessage(std::span<const std::uint8_t> message) override {
         calls.emplace_back("send");
         sent.emplace_back(message.begin(), message.end());
         if (onSend) {
             onSend();
         }
         if (sendResults.empty()) {
-            return 0;
+            return {};
         }
-        const int result = sendResults.front();
+        const int code = sendResults.front();
         sendResults.erase(sendResults.begin());
-        return result;
+        return result(code);
     }
-    int closeDevice() override {
+    HostResult closeDevice() override {
         calls.emplace_back("close");
         ++closeCount;
         openIndex = -1;
-        return closeResult;
+        return result(closeResult);
     }
-    std::string errorText(int code) override { return "host error " + std::to_string(code); }
 
     std::size_t count(const std::string& call) const {
         return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
@@ -75,7 +68,6 @@ public:
 
     std::vector<std::string> devices;
     std::set<int> busy;
-    int prepareResult = 0;
     int closeResult = 0;
     std::vector<int> sendResults;
     std::function<void()> onSend;
@@ -120,28 +112,6 @@ public:
     std::optional<QString> saveAnswer;
     int loadDialogs = 0;
     int saveDialogs = 0;
-};
-
-class FakeDeviceList : public DeviceList {
-public:
-    void append(const std::string& name) override { entries.push_back(name); }
-    void select(int position) override {
-        ++selectCalls;
-        if (position >= 0 && position < static_cast<int>(entries.size())) {
-            selection = position;
-        }
-    }
-    int selected() const override { return selection; }
-
-    std::vector<std::string> entries;
-    int selection = -1;
-    int selectCalls = 0;
-};
-
-class FakeSendAfterLoad : public SendAfterLoadOption {
-public:
-    bool sendAfterLoad() const override { return ticked; }
-    bool ticked = true;
 };
 
 } // namespace zr70::testing

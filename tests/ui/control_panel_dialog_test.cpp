@@ -55,13 +55,13 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
         QDir::setCurrent(previousDirectory);
     }
 
-    MidiOutputPort::StartResult start() {
+    Panel::StartResult start() {
         window = makeWindow(kStart);
         return window->initialise();
     }
 
     void startAndShow() {
-        ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
+        ASSERT_EQ(start(), Panel::StartResult::Running);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -72,8 +72,13 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
         QTest::mouseClick(&tabBar(), Qt::LeftButton, {}, tabBar().tabRect(tab).center());
     }
 
+    ControlsPage& controls() const { return window->controlsPage(); }
+    SensitivityPage& sensitivity() const { return window->sensitivityPage(); }
+    PresetsPage& presets() const { return window->presetsPage(); }
+    MidiSetupPage& midiSetup() const { return window->midiSetupPage(); }
+
     QWidget* pageOf(int tab) {
-        QWidget* pages[] = {&controls, &sensitivity, &presets, &midiSetup};
+        QWidget* pages[] = {&controls(), &sensitivity(), &presets(), &midiSetup()};
         return pages[tab];
     }
 
@@ -84,7 +89,7 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
     }
 
     void clickButton(int id) {
-        QTest::mouseClick(findControl<QPushButton>(presets, id), Qt::LeftButton);
+        QTest::mouseClick(findControl<QPushButton>(presets(), id), Qt::LeftButton);
     }
 
     void writeFile(const QString& name, const QByteArray& bytes) {
@@ -98,7 +103,7 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
         return file.open(QIODevice::ReadOnly) ? file.readAll().left(15) : QByteArray();
     }
 
-    QListWidget& deviceList() { return midiSetup.list(); }
+    QListWidget& deviceList() { return midiSetup().list(); }
 
     void clickDevice(int row) {
         QListWidget& list = deviceList();
@@ -122,14 +127,14 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
 };
 
 TEST_F(ControlPanelDialogTest, StartShowsTheControlsPageTicksTheBoxAndFallsBackToDefaults) {
-    ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
+    ASSERT_EQ(start(), Panel::StartResult::Running);
     EXPECT_EQ(tabBar().currentIndex(), 0);
     for (int tab = 0; tab < 4; ++tab) {
         EXPECT_EQ(pageOf(tab)->parentWidget(), &window->tabControl()) << tab;
         EXPECT_EQ(pageOf(tab)->pos(), QPoint(2, 22)) << tab;
         EXPECT_EQ(pageOf(tab)->isHidden(), tab != 0) << tab;
     }
-    EXPECT_TRUE(presets.sendAfterLoad());
+    EXPECT_TRUE(presets().sendAfterLoad());
     EXPECT_FALSE(window->windowIcon().isNull());
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Failed on opening DEFAULT.ZR"});
     for (const ListPlace& place : kLists) {
@@ -138,27 +143,8 @@ TEST_F(ControlPanelDialogTest, StartShowsTheControlsPageTicksTheBoxAndFallsBackT
     }
     EXPECT_TRUE(host.sent.empty());
     EXPECT_EQ(deviceList().count(), 3);
-    EXPECT_EQ(midiSetup.selected(), 0);
+    EXPECT_EQ(midiSetup().selected(), 0);
     EXPECT_FALSE(window->isVisible());
-}
-
-TEST_F(ControlPanelDialogTest, DefaultPresetIsSentBeforeTheWindowShows) {
-    writeFile("default.zr",
-              QByteArray("\x01\x03\x02\x0F\x01\x02\x01\x01\x07\x06\x05\x04\x03\x02\x03", 15));
-    ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(host.sent.size(), 15u);
-    EXPECT_EQ(controls.selection(0), 15);
-    EXPECT_EQ(sensitivity.selection(8), 7);
-}
-
-TEST_F(ControlPanelDialogTest, NoOutputDeviceEndsTheStartAndNothingIsShutDown) {
-    host.devices.clear();
-    EXPECT_EQ(start(), MidiOutputPort::StartResult::EndProgram);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"No MIDI out devices found"});
-    window.reset();
-    EXPECT_EQ(host.closeCount, 0);
-    EXPECT_EQ(controls.parentWidget(), nullptr);
 }
 
 TEST_F(ControlPanelDialogTest, TheClientAreaLandsOnTheStartPositionAndEveryMoveIsStored) {
@@ -178,7 +164,7 @@ TEST_F(ControlPanelDialogTest, TheClientAreaLandsOnTheStartPositionAndEveryMoveI
 
 TEST_F(ControlPanelDialogTest, SwitchingTabsShowsOnePageAtItsPlaceAndSendsNothing) {
     startAndShow();
-    controls.setSelection(0, 9);
+    findControl<QComboBox>(controls(), 1007)->setCurrentIndex(9);
     for (int tab : {2, 1, 3, 0}) {
         clickTab(tab);
         EXPECT_EQ(tabBar().currentIndex(), tab);
@@ -188,7 +174,8 @@ TEST_F(ControlPanelDialogTest, SwitchingTabsShowsOnePageAtItsPlaceAndSendsNothin
         }
     }
     EXPECT_TRUE(host.sent.empty());
-    EXPECT_EQ(controls.selection(0), 9);
+    EXPECT_EQ(controls().selection(0), 9);
+    EXPECT_EQ(panel.selections().selection(0), 0);
 }
 
 TEST_F(ControlPanelDialogTest, APickSendsExactlyOneMessageForThatListsParameter) {
@@ -208,7 +195,7 @@ TEST_F(ControlPanelDialogTest, APickSendsExactlyOneMessageForThatListsParameter)
 
 TEST_F(ControlPanelDialogTest, PickingTheEntryThatIsAlreadySelectedSendsItAgain) {
     startAndShow();
-    auto* list = findControl<QComboBox>(controls, 1009);
+    auto* list = findControl<QComboBox>(controls(), 1009);
     list->showPopup();
     QTest::keyClick(list->view(), Qt::Key_Return);
     ASSERT_EQ(host.sent.size(), 1u);
@@ -245,48 +232,35 @@ TEST_F(ControlPanelDialogTest, TheMouseWheelOverAClosedListChangesAndSendsNothin
 TEST_F(ControlPanelDialogTest, SelectionsMadeByTheProgramSendNothing) {
     startAndShow();
     for (const ListPlace& place : kLists) {
-        static_cast<ParameterPage*>(pageOf(place.tab))->setSelection(place.parameter, 0);
         findControl<QComboBox>(*pageOf(place.tab), place.id)->setCurrentIndex(1);
     }
     EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(panel.selections(), ParameterSet::defaults());
 }
 
-TEST_F(ControlPanelDialogTest, LoadAndSaveReadTheListsOfHiddenPages) {
+TEST_F(ControlPanelDialogTest, ALoadShowsOnBothParameterPages) {
     startAndShow();
-    clickTab(1);
-    findControl<QComboBox>(sensitivity, 1020)->setCurrentIndex(7); // Pick. E2 "8"
-    clickTab(0);
-    findControl<QComboBox>(controls, 1012)->setCurrentIndex(1); // Master Tune 442
-    clickTab(2);
-    chooser.saveAnswer = directory.filePath("live.zr");
-    clickButton(1019);
-    EXPECT_EQ(readFile("live.zr"),
-              QByteArray("\x00\x00\x01\x00\x00\x01\x00\x01\x03\x03\x03\x03\x03\x07\x01", 15));
-
     writeFile("other.ZR",
               QByteArray("\x01\x01\x01\x01\x01\x01\x01\x00\x02\x02\x02\x02\x02\x02\x02", 15));
     chooser.loadAnswer = directory.filePath("other.ZR");
+    clickTab(2);
     clickButton(1017);
-    EXPECT_TRUE(messages.shown.size() == 1u); // only the start-up one
-    EXPECT_EQ(sensitivity.selection(13), 2);
-    EXPECT_EQ(controls.selection(14), 0);
-    ASSERT_EQ(host.sent.size(), 15u);
-    const int order[] = {0, 1, 2, 3, 4, 5, 6, 7, 14, 8, 9, 10, 11, 12, 13};
-    for (std::size_t i = 0; i < 15; ++i) {
-        EXPECT_EQ(host.sent[i][7], order[i]);
-    }
+    EXPECT_EQ(sensitivity().selection(13), 2);
+    EXPECT_EQ(controls().selection(14), 0);
+    EXPECT_EQ(controls().selection(0), 1);
+    EXPECT_EQ(host.sent.size(), 15u);
 }
 
 TEST_F(ControlPanelDialogTest, UntickedBoxLoadsWithoutSending) {
     startAndShow();
     clickTab(2);
-    auto* box = findControl<QCheckBox>(presets, 1023);
+    auto* box = findControl<QCheckBox>(presets(), 1023);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    EXPECT_FALSE(presets.sendAfterLoad());
+    EXPECT_FALSE(presets().sendAfterLoad());
     writeFile("quiet.zr", QByteArray(15, '\x01'));
     chooser.loadAnswer = directory.filePath("quiet.zr");
     clickButton(1017);
-    EXPECT_EQ(controls.selection(0), 1);
+    EXPECT_EQ(controls().selection(0), 1);
     EXPECT_TRUE(host.sent.empty());
 }
 
@@ -311,9 +285,9 @@ TEST_F(ControlPanelDialogTest, IndicatorIsHiddenDuringEveryHandOverAndShownAfter
     startAndShow();
     std::vector<bool> hiddenAtHandOver;
     host.onSend = [&] { hiddenAtHandOver.push_back(window->transmitIndicator().isHidden()); };
-    QTest::keyClick(findControl<QComboBox>(controls, 1007), Qt::Key_Down);
-    window->controller().sender().sendAll();
-    EXPECT_EQ(hiddenAtHandOver, std::vector<bool>(16, true));
+    QTest::keyClick(findControl<QComboBox>(controls(), 1007), Qt::Key_Down);
+    QTest::keyClick(findControl<QComboBox>(controls(), 1012), Qt::Key_Down);
+    EXPECT_EQ(hiddenAtHandOver, std::vector<bool>(2, true));
     EXPECT_TRUE(window->transmitIndicator().isVisible());
 }
 
@@ -321,7 +295,7 @@ TEST_F(ControlPanelDialogTest, ARefusedMessageLeavesFailInTheCaption) {
     startAndShow();
     EXPECT_EQ(window->windowTitle(), QString("Korvan Zr70 Control Pannel"));
     host.sendResults = {2};
-    auto* list = findControl<QComboBox>(controls, 1013);
+    auto* list = findControl<QComboBox>(controls(), 1013);
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(window->windowTitle(), QString("fail!"));
     QTest::keyClick(list, Qt::Key_Up);
@@ -332,7 +306,7 @@ TEST_F(ControlPanelDialogTest, ARefusedMessageLeavesFailInTheCaption) {
 TEST_F(ControlPanelDialogTest, EveryUserSelectionInTheDeviceListChangesTheDevice) {
     settings.writeInt(kSettingsSection, "mididevice", 2);
     startAndShow();
-    EXPECT_EQ(midiSetup.selected(), 2);
+    EXPECT_EQ(midiSetup().selected(), 2);
     EXPECT_EQ(host.openIndex, 2);
     clickTab(3);
     host.calls.clear();
@@ -347,7 +321,7 @@ TEST_F(ControlPanelDialogTest, EveryUserSelectionInTheDeviceListChangesTheDevice
     EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 2);
     // Selecting from the program is no change.
     host.calls.clear();
-    midiSetup.select(1);
+    midiSetup().select(1);
     EXPECT_TRUE(host.calls.empty());
 }
 
@@ -360,7 +334,7 @@ TEST_F(ControlPanelDialogTest, ABusyDeviceFallsBackToThePreviousOne) {
     clickDevice(2);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
     EXPECT_EQ(opens(), (std::vector<std::string>{"open 2", "open 0"}));
-    EXPECT_EQ(midiSetup.selected(), 0);
+    EXPECT_EQ(midiSetup().selected(), 0);
     EXPECT_EQ(host.openIndex, 0);
     EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 0);
 }
@@ -373,10 +347,10 @@ TEST_F(ControlPanelDialogTest, TheDeviceInUseStaysSelectedWhenCtrlWouldDeselectI
     QListWidget& list = deviceList();
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier,
                       list.visualItemRect(list.item(1)).center());
-    EXPECT_EQ(midiSetup.selected(), 1);
+    EXPECT_EQ(midiSetup().selected(), 1);
     list.setFocus();
     QTest::keyClick(&list, Qt::Key_Space, Qt::ControlModifier);
-    EXPECT_EQ(midiSetup.selected(), 1);
+    EXPECT_EQ(midiSetup().selected(), 1);
     EXPECT_TRUE(list.item(1)->isSelected());
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(host.openIndex, 1);
@@ -384,26 +358,50 @@ TEST_F(ControlPanelDialogTest, TheDeviceInUseStaysSelectedWhenCtrlWouldDeselectI
     clickDevice(2);
     host.calls.clear();
     QTest::keyClick(&list, Qt::Key_Space, Qt::ControlModifier);
-    EXPECT_EQ(midiSetup.selected(), 2);
+    EXPECT_EQ(midiSetup().selected(), 2);
+    EXPECT_TRUE(host.calls.empty());
+}
+
+TEST_F(ControlPanelDialogTest, AClickOrSpaceOnTheSelectedEntryOpensThatDeviceAgain) {
+    // The stored device was busy at start-up: shown selected, but closed.
+    settings.writeInt(kSettingsSection, "mididevice", 1);
+    host.busy = {1};
+    startAndShow();
+    EXPECT_EQ(midiSetup().selected(), 1);
+    EXPECT_EQ(host.openIndex, -1);
+    clickTab(3);
+    host.busy.clear();
+    host.calls.clear();
+    clickDevice(1);
+    EXPECT_EQ(opens(), std::vector<std::string>{"open 1"});
+    EXPECT_EQ(host.openIndex, 1);
+    deviceList().setFocus();
+    QTest::keyClick(&deviceList(), Qt::Key_Space);
+    EXPECT_EQ(opens(), (std::vector<std::string>{"open 1", "open 1"}));
+    EXPECT_EQ(host.count("close"), 1u);
+    EXPECT_EQ(midiSetup().selected(), 1);
+    // Selecting from the program opens nothing.
+    host.calls.clear();
+    midiSetup().select(1);
     EXPECT_TRUE(host.calls.empty());
 }
 
 TEST_F(ControlPanelDialogTest, FocusOnADeviceListWithoutSelectionChangesNothing) {
     settings.writeInt(kSettingsSection, "mididevice", 7);
     startAndShow();
-    EXPECT_EQ(midiSetup.selected(), -1);
+    EXPECT_EQ(midiSetup().selected(), -1);
     clickTab(3);
     host.calls.clear();
     deviceList().setFocus();
     QCoreApplication::processEvents();
     EXPECT_TRUE(host.calls.empty());
-    EXPECT_EQ(midiSetup.selected(), -1);
+    EXPECT_EQ(midiSetup().selected(), -1);
 }
 
 TEST_F(ControlPanelDialogTest, EnterDoesNothingAndEscapeEndsTheRun) {
     startAndShow();
     clickTab(2);
-    findControl<QPushButton>(presets, 1021)->setFocus();
+    findControl<QPushButton>(presets(), 1021)->setFocus();
     messages.shown.clear();
     QTest::keyClick(window.get(), Qt::Key_Return);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
@@ -424,7 +422,7 @@ TEST_F(ControlPanelDialogTest, TheCloseBoxEndsTheRun) {
 }
 
 TEST_F(ControlPanelDialogTest, TheWindowMenuEndsWithASeparatorAndTheAboutEntry) {
-    ASSERT_EQ(start(), MidiOutputPort::StartResult::Running);
+    ASSERT_EQ(start(), Panel::StartResult::Running);
     const QList<QAction*> actions = window->systemMenu().actions();
     ASSERT_GE(actions.size(), 2);
     EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
@@ -451,7 +449,7 @@ TEST_F(ControlPanelDialogTest, CommandsSixteenToThirtyOneOpenTheAboutBoxOverTheW
         EXPECT_TRUE(sawAbout) << command;
     }
     // The window works as before.
-    QTest::keyClick(findControl<QComboBox>(controls, 1007), Qt::Key_Down);
+    QTest::keyClick(findControl<QComboBox>(controls(), 1007), Qt::Key_Down);
     EXPECT_EQ(host.sent.size(), 1u);
 }
 
@@ -492,22 +490,6 @@ TEST_F(ControlPanelDialogTest, OtherCommandsGoToTheWindowsOwnHandling) {
     window->systemCommand(kCloseCommand);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(watch.count(), 0);
-}
-
-TEST_F(ControlPanelDialogTest, DestroyingTheWindowClosesThePortOnceAndHandsThePagesBack) {
-    startAndShow();
-    clickTab(1);
-    findControl<QComboBox>(sensitivity, 1016)->setCurrentIndex(6);
-    presets.setSendAfterLoad(false);
-    window.reset();
-    EXPECT_EQ(host.closeCount, 1);
-    for (int tab = 0; tab < 4; ++tab) {
-        EXPECT_EQ(pageOf(tab)->parentWidget(), nullptr) << tab;
-        EXPECT_TRUE(pageOf(tab)->isHidden()) << tab;
-    }
-    EXPECT_EQ(sensitivity.selection(9), 6);
-    EXPECT_FALSE(presets.sendAfterLoad());
-    EXPECT_EQ(deviceList().count(), 3);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The windows against their layouts as the panel was drawn: every control's
-// id, kind, text and rectangle in dialog units, converted through the dialog
-// font, and the keyboard order.
+// The windows against their layouts: each page built from its template (every
+// control where the template puts it, inside its page, over no other, in
+// keyboard order), the texts fitting, and what each control must be.
 
 #include "support/fakes.h"
 #include "ui/about_dialog.h"
@@ -11,6 +11,7 @@
 #include "ui/panel_parts.h"
 #include "ui/static_controls.h"
 #include "ui/tab_control.h"
+#include "ui/templates.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -84,7 +85,12 @@ TEST(DialogUnitsTest, TheSystemSansFontAtEightPointGivesTheMeasuredBaseUnits) {
     EXPECT_NEAR(units.baseY(), 12.80, 0.01);
 }
 
-struct LayoutTest : ::testing::Test, testing::PanelParts {};
+struct LayoutTest : ::testing::Test, testing::PanelParts {
+    ControlsPage controls;
+    SensitivityPage sensitivity;
+    PresetsPage presets;
+    MidiSetupPage midiSetup;
+};
 
 TEST_F(LayoutTest, MainWindowIsAFixedSizeWindowWithTabControlAndIndicator) {
     const auto owned = makeWindow(QPoint(20, 40));
@@ -133,15 +139,6 @@ TEST_F(LayoutTest, TabsCarryTheirLabelsAndEndBeforeTheIndicator) {
     EXPECT_LE(bar.geometry().bottom(), 22);
 }
 
-struct ParameterRow {
-    const char* label;
-    Rect labelRect;
-    Qt::Alignment align;
-    int listId;
-    Rect listRect;
-    ParameterIndex parameter;
-};
-
 /// Opens `list` and holds it against the height its layout gives the opened
 /// control: with more entries than fit, the closed part and the list dropped
 /// below it reach that height within one entry and the rest scroll; a list
@@ -167,122 +164,142 @@ void expectOpenedHeight(QComboBox& list, const QRect& open) {
     list.hidePopup();
 }
 
-void expectParameterPage(ParameterPage& page, const std::vector<ParameterRow>& rows) {
-    EXPECT_EQ(page.size(), pixels({0, 0, 208, 69}).size());
-    page.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
-    std::vector<QWidget*> expectedOrder;
-    for (const ParameterRow& row : rows) {
-        SCOPED_TRACE(row.label);
-        QLabel* label = labelWithText(page, row.label);
-        ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->geometry(), labelPixels(row.labelRect));
-        EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, row.align);
-        EXPECT_TRUE(label->alignment() & Qt::AlignTop);
-        EXPECT_FALSE(label->focusPolicy() & Qt::TabFocus);
-        EXPECT_EQ(controlId(*label), kNoId);
-
-        auto* list = findControl<QComboBox>(page, row.listId);
-        ASSERT_NE(list, nullptr);
-        EXPECT_EQ(list, page.list(row.parameter));
-        const QRect open = pixels(row.listRect);
-        EXPECT_EQ(list->geometry().topLeft(), open.topLeft());
-        EXPECT_EQ(list->width(), open.width());
-        EXPECT_LE(list->height(), open.height());
-        EXPECT_FALSE(list->isEditable());
-        EXPECT_GE(list->maxVisibleItems(), 1);
-        // The closed list and its drop-down part stay inside the opened height.
-        EXPECT_LE(list->height() + list->maxVisibleItems() * list->fontMetrics().height(),
-                  open.height());
-
-        const DeviceParameter& parameter = zr70::parameter(row.parameter);
-        ASSERT_EQ(list->count(), static_cast<int>(parameter.values.size()));
-        for (int entry = 0; entry < list->count(); ++entry) {
-            EXPECT_EQ(list->itemText(entry).toStdString(),
-                      parameter.values[static_cast<std::size_t>(entry)]);
+/// A page against its template: its size, each control where the template
+/// puts it and inside the page, no two controls over each other, and the
+/// keyboard order that of the template.
+void expectBuiltFromTemplate(QWidget& page, const DialogTemplate& layout) {
+    EXPECT_EQ(page.size(), pixels({0, 0, layout.width, layout.height}).size());
+    std::vector<QWidget*> built;
+    for (QObject* child : page.children()) {
+        if (auto* control = qobject_cast<QWidget*>(child); control && !control->isWindow()) {
+            built.push_back(control);
         }
-        EXPECT_EQ(list->currentIndex(), -1);
-        expectOpenedHeight(*list, open);
-        expectedOrder.push_back(list);
     }
-    EXPECT_EQ(keyboardOrder(page), expectedOrder);
+    ASSERT_EQ(built.size(), layout.controls.size());
+    std::vector<QWidget*> tabStops;
+    for (std::size_t i = 0; i < built.size(); ++i) {
+        const ControlTemplate& row = layout.controls[i];
+        const QWidget& control = *built[i];
+        SCOPED_TRACE(std::to_string(row.id) + " " + std::string(row.text));
+        EXPECT_EQ(controlId(control), row.id);
+        const QRect given = pixels({row.rect.x, row.rect.y, row.rect.width, row.rect.height});
+        if (row.kind == ControlKind::DropDownList) {
+            // The height is that of the opened list; closed it is lower.
+            EXPECT_EQ(control.geometry().topLeft(), given.topLeft());
+            EXPECT_EQ(control.width(), given.width());
+            EXPECT_LE(control.height(), given.height());
+        } else if (row.kind == ControlKind::Label) {
+            EXPECT_EQ(control.geometry(),
+                      labelPixels({row.rect.x, row.rect.y, row.rect.width, row.rect.height}));
+        } else {
+            EXPECT_EQ(control.geometry(), given);
+        }
+        EXPECT_TRUE(page.rect().contains(control.geometry())) << "outside its page";
+        for (std::size_t j = 0; j < i; ++j) {
+            EXPECT_FALSE(built[j]->geometry().intersects(control.geometry()))
+                << "over " << controlId(*built[j]);
+        }
+        if (row.tabStop) {
+            tabStops.push_back(built[i]);
+        }
+    }
+    EXPECT_EQ(keyboardOrder(page), tabStops);
 }
 
-TEST_F(LayoutTest, ControlsPageHasItsEightRows) {
-    const auto left = Qt::AlignLeft;
-    expectParameterPage(controls,
-                        {
-                            {"Midi channel", {5, 8, 41, 8}, left, 1007, {50, 6, 50, 75}, 0},
-                            {"Bender Rng.", {5, 23, 41, 8}, left, 1008, {50, 21, 50, 55}, 1},
-                            {"Octave shift", {5, 38, 41, 8}, left, 1009, {50, 36, 50, 55}, 3},
-                            {"Bender Thin", {5, 53, 41, 8}, left, 1010, {50, 51, 50, 55}, 4},
-                            {"Master Tune", {105, 8, 41, 8}, left, 1012, {150, 6, 50, 55}, 14},
-                            {"Play Mode", {105, 23, 41, 8}, left, 1013, {150, 21, 50, 55}, 2},
-                            {"Attack Filter", {105, 38, 41, 8}, left, 1014, {150, 36, 50, 55}, 5},
-                            {"Pedal Assign", {105, 53, 41, 8}, left, 1015, {150, 51, 50, 55}, 6},
-                        });
-    EXPECT_EQ(findControl<QWidget>(controls, 1011), nullptr);
+TEST_F(LayoutTest, EveryPageIsBuiltFromItsTemplate) {
+    expectBuiltFromTemplate(controls, kControlsPageTemplate);
+    expectBuiltFromTemplate(sensitivity, kSensitivityPageTemplate);
+    expectBuiltFromTemplate(presets, kPresetsPageTemplate);
+    expectBuiltFromTemplate(midiSetup, kMidiSetupPageTemplate);
 }
 
-TEST_F(LayoutTest, SensitivityPageHasItsSevenRows) {
-    const auto left = Qt::AlignLeft;
-    const auto right = Qt::AlignRight;
-    expectParameterPage(
-        sensitivity, {
-                         {"Pick. E1", {2, 16, 34, 8}, right, 1015, {40, 13, 25, 75}, 8},
-                         {"Pick. H", {10, 31, 26, 8}, right, 1016, {40, 28, 25, 75}, 9},
-                         {"Pick. G", {10, 45, 26, 8}, right, 1017, {40, 43, 25, 75}, 10},
-                         {"Pick. D", {75, 16, 26, 8}, left, 1018, {105, 13, 25, 75}, 11},
-                         {"Pick. A", {75, 31, 26, 8}, left, 1019, {105, 28, 25, 75}, 12},
-                         {"Pick. E2", {69, 45, 32, 8}, left, 1020, {105, 43, 25, 75}, 13},
-                         {"Touch Sensitivity", {139, 31, 55, 8}, left, 1021, {139, 43, 60, 75}, 7},
-                     });
+TEST_F(LayoutTest, EachParameterListFollowsItsLabelAndShowsItsEntries) {
+    for (ParameterPage* page :
+         {static_cast<ParameterPage*>(&controls), static_cast<ParameterPage*>(&sensitivity)}) {
+        page->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page));
+        const std::vector<QWidget*> order = keyboardOrder(*page);
+        const QObjectList& children = page->children();
+        for (const DeviceParameter& parameter : parameterTable()) {
+            QComboBox* list = page->list(parameter.index);
+            if (list == nullptr) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(parameter.label));
+            EXPECT_EQ(controlId(*list),
+                      kParameterListIds[static_cast<std::size_t>(parameter.index)]);
+            // The label just before the list in template order names it.
+            const qsizetype at = children.indexOf(list);
+            ASSERT_GT(at, 0);
+            auto* label = qobject_cast<QLabel*>(children[at - 1]);
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->text().toStdString(), parameter.label);
+            EXPECT_TRUE(label->alignment() & Qt::AlignTop);
+            EXPECT_FALSE(list->isEditable());
+            ASSERT_EQ(list->count(), static_cast<int>(parameter.values.size()));
+            for (int entry = 0; entry < list->count(); ++entry) {
+                EXPECT_EQ(list->itemText(entry).toStdString(),
+                          parameter.values[static_cast<std::size_t>(entry)]);
+            }
+            EXPECT_EQ(list->currentIndex(), -1);
+        }
+        // Every list of the page belongs to a parameter of that page.
+        int lists = 0;
+        for (const DeviceParameter& parameter : parameterTable()) {
+            lists += page->list(parameter.index) != nullptr ? 1 : 0;
+        }
+        EXPECT_EQ(lists, static_cast<int>(page->findChildren<QComboBox*>().size()));
+        EXPECT_EQ(static_cast<int>(order.size()), lists);
+    }
 }
 
-TEST_F(LayoutTest, PresetsPageHasFourButtonsAndTheCheckBox) {
-    struct Row {
-        int id;
-        const char* text;
-        Rect rect;
-    };
-    const Row buttons[] = {{1017, "Load Preset", {7, 28, 65, 15}},
-                           {1019, "Save Preset", {7, 47, 65, 15}},
-                           {1020, "Save As DEFAULT.ZR", {80, 28, 95, 15}},
-                           {1021, "Restore (init) ZR70 device", {80, 47, 95, 15}}};
-    std::vector<QWidget*> expectedOrder;
-    for (const Row& row : buttons) {
-        SCOPED_TRACE(row.text);
-        auto* button = findControl<QPushButton>(presets, row.id);
-        ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->text(), QString(row.text));
-        EXPECT_EQ(button->geometry(), pixels(row.rect));
+TEST_F(LayoutTest, DropDownListsOpenToTheHeightOfTheirLayout) {
+    for (auto [page, layout] :
+         {std::pair<QWidget*, const DialogTemplate*>{&controls, &kControlsPageTemplate},
+          {&sensitivity, &kSensitivityPageTemplate}}) {
+        page->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page));
+        for (const ControlTemplate& row : layout->controls) {
+            if (row.kind != ControlKind::DropDownList) {
+                continue;
+            }
+            SCOPED_TRACE(row.id);
+            auto* list = findControl<QComboBox>(*page, row.id);
+            ASSERT_NE(list, nullptr);
+            // The closed list and its drop-down part stay inside the opened height.
+            const QRect open = pixels({row.rect.x, row.rect.y, row.rect.width, row.rect.height});
+            EXPECT_LE(list->height() + list->maxVisibleItems() * list->fontMetrics().height(),
+                      open.height());
+            expectOpenedHeight(*list, open);
+        }
+    }
+}
+
+TEST_F(LayoutTest, PresetButtonsAreNeverDefaultAndTheBoxStartsUnticked) {
+    const std::pair<int, const char*> buttons[] = {{1017, "Load Preset"},
+                                                   {1019, "Save Preset"},
+                                                   {1020, "Save As DEFAULT.ZR"},
+                                                   {1021, "Restore (init) ZR70 device"}};
+    for (const auto& [id, text] : buttons) {
+        auto* button = findControl<QPushButton>(presets, id);
+        ASSERT_NE(button, nullptr) << text;
+        EXPECT_EQ(button->text(), QString(text));
         EXPECT_FALSE(button->isDefault());
         EXPECT_FALSE(button->autoDefault());
-        expectedOrder.push_back(button);
     }
     auto* box = findControl<QCheckBox>(presets, 1023);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QString("Send sysex afer load"));
-    EXPECT_EQ(box->geometry(), pixels({7, 6, 85, 10}));
     EXPECT_FALSE(box->isTristate());
     EXPECT_FALSE(box->isChecked());
-    expectedOrder.push_back(box);
-    EXPECT_EQ(keyboardOrder(presets), expectedOrder);
 }
 
-TEST_F(LayoutTest, MidiSetupPageHasTheDeviceListUnderItsLabel) {
+TEST_F(LayoutTest, TheDeviceListTakesOneUnsortedSelection) {
     auto* list = findControl<QListWidget>(midiSetup, 1024);
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->geometry(), pixels({5, 11, 145, 51}));
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_FALSE(list->isSortingEnabled());
-    EXPECT_TRUE(list->focusPolicy() & Qt::TabFocus);
-    QLabel* label = labelWithText(midiSetup, "MIDI Output Devices");
-    ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->geometry(), labelPixels({6, 2, 68, 8}));
-    EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
-    // Template order: the list before its label.
-    EXPECT_LT(midiSetup.children().indexOf(list), midiSetup.children().indexOf(label));
+    EXPECT_NE(labelWithText(midiSetup, "MIDI Output Devices"), nullptr);
 }
 
 TEST_F(LayoutTest, AboutBoxShowsTheProgramAndTheModelBitmap) {

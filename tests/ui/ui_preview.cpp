@@ -45,10 +45,6 @@ int main(int argc, char* argv[]) {
                                ? arguments.at(openArgument + 1)
                                : QString();
 
-    zr70::ControlsPage controls;
-    zr70::SensitivityPage sensitivity;
-    zr70::PresetsPage presets;
-    zr70::MidiSetupPage midiSetup;
     zr70::testing::FakeMidiHost host;
     host.devices = {"Midi Through:Midi Through Port-0 14:0", "ZR-70 USB MIDI:ZR-70 MIDI 1 20:0",
                     "Virtual Raw MIDI 1-0:VirMIDI 1-0 24:0"};
@@ -57,10 +53,10 @@ int main(int argc, char* argv[]) {
     StandardErrorMessages messages;
     zr70::DialogFileChooser chooser;
 
-    zr70::ControlPanelDialog window({controls, sensitivity, presets, midiSetup},
-                                    {host, settings, messages, chooser}, QPoint(40, 60));
+    zr70::Panel panel(host, settings, messages, chooser);
+    zr70::ControlPanelDialog window(panel, QPoint(40, 60));
     chooser.setOwner(&window);
-    if (window.initialise() == zr70::MidiOutputPort::StartResult::EndProgram) {
+    if (window.initialise() == zr70::Panel::StartResult::EndProgram) {
         return 0;
     }
     window.tabControl().tabBar().setCurrentIndex(tab);
@@ -68,7 +64,8 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(200, &window, [&window] { window.systemCommand(zr70::kAboutCommand); });
     }
     if (!openId.isEmpty()) {
-        QWidget* page = tab == 1 ? static_cast<QWidget*>(&sensitivity) : &controls;
+        QWidget* page =
+            tab == 1 ? static_cast<QWidget*>(&window.sensitivityPage()) : &window.controlsPage();
         if (auto* list = page->findChild<QComboBox*>(openId)) {
             QTimer::singleShot(200, list, [list] { list->showPopup(); });
         }

@@ -2,8 +2,8 @@
 // Exclusive and keeps them in preset files.
 
 #include "app/command_line.h"
-#include "app/control_panel_app.h"
 #include "app/process_setup.h"
+#include "main/control_panel_app.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "device/parameter_set.h"
+#include "converter/parameter_set.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +31,21 @@ TEST(ParameterSetTest, SendAllMessagesSkipParametersWithoutSelection) {
     EXPECT_EQ(messages[0],
               (MessageBytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7}));
     EXPECT_EQ(messages[1][7], 14);
+}
+
+TEST(ParameterSetTest, SendAllGoesInItsFixedOrderWithTheDefaultValueBytes) {
+    const std::vector<MessageBytes> messages = sendAllMessages(ParameterSet::defaults());
+    ASSERT_EQ(messages.size(), 15u);
+    const int order[15] = {0, 1, 2, 3, 4, 5, 6, 7, 14, 8, 9, 10, 11, 12, 13};
+    const int values[15] = {0, 0, 0, 64, 1, 0, 0, 1, 0, 3, 3, 3, 3, 3, 3};
+    for (std::size_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(messages[i][7], order[i]) << i;
+        EXPECT_EQ(messages[i][8], values[i]) << i;
+        EXPECT_EQ(
+            (messages[i][5] + messages[i][6] + messages[i][7] + messages[i][8] + messages[i][9]) %
+                128,
+            0);
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "control_panel_app.h"
 
 #include "app/application_name.h"
+#include "app/panel.h"
 #include "app/settings_profile.h"
 #include "app/termination_signals.h"
 #include "app/window_placement.h"
@@ -65,22 +66,23 @@ int ControlPanelApp::run() {
                          "The JACK server does not answer.");
     JoinedMidiHost host({&alsa, &jack});
     TerminationSignals termination;
-    auto window = std::make_unique<ControlPanelDialog>(
-        ControlPanelDialog::Pages{controls_, sensitivity_, presets_, midiSetup_},
-        ControlPanelDialog::Services{host, settings, messages, chooser}, start);
-    messages.setOwner(window.get());
-    chooser.setOwner(window.get());
+    Panel panel(host, settings, messages, chooser);
+    ControlPanelDialog window(panel, start);
+    messages.setOwner(&window);
+    chooser.setOwner(&window);
     // A request to end closes the window as Escape does, and every message
     // box or file dialog in front of it.
-    QObject::connect(&termination, &TerminationSignals::received, window.get(), [&window] {
-        window->reject();
+    QObject::connect(&termination, &TerminationSignals::received, &window, [&window] {
+        window.reject();
         QCoreApplication::exit(0);
     });
 
-    if (window->initialise() != MidiOutputPort::StartResult::EndProgram) {
-        window->exec();
+    // After a fatal start-up stop the program ends without any shutdown step.
+    if (window.initialise() != Panel::StartResult::EndProgram) {
+        window.exec();
+        panel.shutDown();
     }
-    window.reset(); // closes the port
+    // JACK's clients close here; a server that does not answer is left behind.
     if (!jack.finish()) {
         endProcessAtOnce(0);
     }

@@ -1,15 +1,11 @@
 #pragma once
 
-#include "ui/pages.h"
-
 #include <QString>
 
 namespace zr70 {
 
-/// The application object: the program's name and its four pages, which live
-/// for the whole run. The pages are constructed in the order Controls,
-/// Sensitivity, Presets, MIDI setup and destroyed in reverse; the main window
-/// exists only while run() runs it.
+/// The application object: the program's name; the panel and its main window
+/// exist only while run() runs them.
 class ControlPanelApp {
 public:
     ControlPanelApp();
@@ -25,10 +21,6 @@ public:
 
 private:
     QString applicationName_;
-    ControlsPage controls_;
-    SensitivityPage sensitivity_;
-    PresetsPage presets_;
-    MidiSetupPage midiSetup_;
 };
 
 } // namespace zr70

@@ -1,4 +1,4 @@
-#include "device/parameter_message.h"
+#include "converter/parameter_message.h"
 
 #include <gtest/gtest.h>
 

@@ -24,22 +24,22 @@ constexpr auto S = Page::Sensitivity;
 
 // clang-format off
 const std::array<DeviceParameter, kParameterCount> kTable{{
-    // index  label                 page  list  value list     default  value byte offset
-    {  0,     "Midi channel",       C,    1007, kChannels,     0,       0  },
-    {  1,     "Bender Rng.",        C,    1008, kBendRanges,   0,       0  },
-    {  2,     "Play Mode",          C,    1013, kPlayModes,    0,       0  },
-    {  3,     "Octave shift",       C,    1009, kOctaves,      1,       63 },
-    {  4,     "Bender Thin",        C,    1010, kBenderThin,   1,       0  },
-    {  5,     "Attack Filter",      C,    1014, kOffOn,        0,       0  },
-    {  6,     "Pedal Assign",       C,    1015, kPedalAssign,  0,       0  },
-    {  7,     "Touch Sensitivity",  S,    1021, kTouch,        1,       0  },
-    {  8,     "Pick. E1",           S,    1015, kPickup,       3,       0  },
-    {  9,     "Pick. H",            S,    1016, kPickup,       3,       0  },
-    { 10,     "Pick. G",            S,    1017, kPickup,       3,       0  },
-    { 11,     "Pick. D",            S,    1018, kPickup,       3,       0  },
-    { 12,     "Pick. A",            S,    1019, kPickup,       3,       0  },
-    { 13,     "Pick. E2",           S,    1020, kPickup,       3,       0  },
-    { 14,     "Master Tune",        C,    1012, kMasterTune,   0,       0  },
+    // index  label                 page  value list     default  value byte offset
+    {  0,     "Midi channel",       C,    kChannels,     0,       0  },
+    {  1,     "Bender Rng.",        C,    kBendRanges,   0,       0  },
+    {  2,     "Play Mode",          C,    kPlayModes,    0,       0  },
+    {  3,     "Octave shift",       C,    kOctaves,      1,       63 },
+    {  4,     "Bender Thin",        C,    kBenderThin,   1,       0  },
+    {  5,     "Attack Filter",      C,    kOffOn,        0,       0  },
+    {  6,     "Pedal Assign",       C,    kPedalAssign,  0,       0  },
+    {  7,     "Touch Sensitivity",  S,    kTouch,        1,       0  },
+    {  8,     "Pick. E1",           S,    kPickup,       3,       0  },
+    {  9,     "Pick. H",            S,    kPickup,       3,       0  },
+    { 10,     "Pick. G",            S,    kPickup,       3,       0  },
+    { 11,     "Pick. D",            S,    kPickup,       3,       0  },
+    { 12,     "Pick. A",            S,    kPickup,       3,       0  },
+    { 13,     "Pick. E2",           S,    kPickup,       3,       0  },
+    { 14,     "Master Tune",        C,    kMasterTune,   0,       0  },
 }};
 // clang-format on
 

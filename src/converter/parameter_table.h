@@ -21,7 +21,6 @@ struct DeviceParameter {
     ParameterIndex index;
     std::string_view label;
     Page page;
-    int controlId; ///< id of the drop-down list; unique only together with the page
     std::span<const std::string_view> values;
     int defaultSelection;
     int valueOffset; ///< added to the selection index to give the value byte

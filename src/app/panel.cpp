@@ -1,0 +1,127 @@
+#include "app/panel.h"
+
+#include "app/settings_profile.h"
+#include "midi/midi_output_port.h"
+#include "preset/preset_commands.h"
+#include "preset/preset_file.h"
+
+namespace zr70 {
+
+Panel::Panel(MidiHost& host, IntegerSettings& settings, UserMessages& messages,
+             FileChooser& chooser, QObject* parent)
+    : QObject(parent), settings_(settings),
+      port_(std::make_unique<MidiOutputPort>(host, settings, messages)),
+      presetFile_(std::make_unique<PresetFile>(selections_, messages)),
+      commands_(std::make_unique<PresetCommands>(*presetFile_, chooser, messages)) {}
+
+Panel::~Panel() = default;
+
+Panel::StartResult Panel::start() {
+    // The flag is set before "default.zr" loads, so the start-up load sends.
+    setSendAfterLoad(true);
+    if (port_->start() == MidiOutputPort::StartResult::EndProgram) {
+        return StartResult::EndProgram;
+    }
+    emit outputsListed();
+    // The port is open by now, so a default preset that loads goes to the
+    // converter at once.
+    if (load(QString::fromLatin1(kDefaultPresetName)) == 0) {
+        selections_ = ParameterSet::defaults();
+        emit selectionsChanged();
+    }
+    return StartResult::Running;
+}
+
+void Panel::shutDown() {
+    port_->shutDown();
+}
+
+const std::vector<std::string>& Panel::outputs() const {
+    return port_->deviceNames();
+}
+
+int Panel::selectedOutput() const {
+    return port_->shownDevice();
+}
+
+void Panel::pick(ParameterIndex index, int selection) {
+    selections_.set(index, selection);
+    // A pick that names no entry leaves no value the converter could be given.
+    if (selections_.selection(index) != kNoSelection) {
+        transmit(messageFor(index, selections_.selection(index)));
+    }
+}
+
+void Panel::chooseOutput(int position) {
+    port_->changeDevice(position);
+    // A busy device gives way to the previous one, and the list shows that.
+    if (position >= 0 && port_->shownDevice() != position) {
+        emit outputSelected(port_->shownDevice());
+    }
+}
+
+void Panel::setSendAfterLoad(bool ticked) {
+    if (ticked == sendAfterLoad_) {
+        return;
+    }
+    sendAfterLoad_ = ticked;
+    emit sendAfterLoadChanged(ticked);
+}
+
+int Panel::load(const QString& path) {
+    if (presetFile_->loadPreset(path) == 0) {
+        return 0;
+    }
+    loaded();
+    return 1;
+}
+
+int Panel::save(const QString& path) {
+    return presetFile_->savePreset(path);
+}
+
+int Panel::saveDefault() {
+    return presetFile_->saveDefault();
+}
+
+void Panel::loadChosenPreset() {
+    if (commands_->loadPreset()) {
+        loaded();
+    }
+}
+
+void Panel::saveChosenPreset() {
+    commands_->savePreset();
+}
+
+void Panel::restoreDevice() {
+    commands_->restoreDevice();
+}
+
+void Panel::storeWindowPosition(int x, int y) {
+    zr70::storeWindowPosition(settings_, x, y);
+}
+
+void Panel::loaded() {
+    emit selectionsChanged();
+    if (sendAfterLoad_) {
+        sendAll();
+    }
+}
+
+void Panel::sendAll() {
+    // A refused message does not stop the others.
+    for (const MessageBytes& message : sendAllMessages(selections_)) {
+        transmit(message);
+    }
+}
+
+void Panel::transmit(const MessageBytes& message) {
+    emit transmitting(true);
+    if (port_->send(message) != 0) {
+        emit failed();
+    }
+    emit transmitting(false);
+}
+
+} // namespace zr70

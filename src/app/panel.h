@@ -1,0 +1,96 @@
+#pragma once
+
+#include "converter/parameter_set.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zr70 {
+
+class FileChooser;
+class IntegerSettings;
+class MidiHost;
+class MidiOutputPort;
+class PresetCommands;
+class PresetFile;
+class UserMessages;
+
+/// The panel without its window: the fifteen selections, the "Send sysex afer
+/// load" flag, the MIDI output and the settings, and everything the user can
+/// do with them. Messages for the user go out through UserMessages, at once
+/// and in order; what the window shows changes through the signals.
+class Panel : public QObject {
+    Q_OBJECT
+public:
+    enum class StartResult { Running, EndProgram };
+
+    Panel(MidiHost& host, IntegerSettings& settings, UserMessages& messages, FileChooser& chooser,
+          QObject* parent = nullptr);
+    ~Panel() override;
+
+    /// The start-up: the flag is set, the outputs are listed and the stored
+    /// one opened, then "default.zr" is loaded (and sent) or the default
+    /// selections are taken. EndProgram: end the process with status 0 now.
+    StartResult start();
+
+    /// Closes the open output, if any.
+    void shutDown();
+
+    const ParameterSet& selections() const { return selections_; }
+    bool sendAfterLoad() const { return sendAfterLoad_; }
+    const std::vector<std::string>& outputs() const;
+    /// The listed output that is shown selected, -1 for none.
+    int selectedOutput() const;
+
+    /// The user picked entry `selection` of the parameter's list, also the one
+    /// already selected: it is sent.
+    void pick(ParameterIndex index, int selection);
+    /// The user chose output `position`, also the one already chosen: the open
+    /// output closes, the chosen one opens and is stored, or the previous one
+    /// comes back when it is busy.
+    void chooseOutput(int position);
+    void setSendAfterLoad(bool ticked);
+
+    /// Loads a preset file into the selections and sends them all when the
+    /// flag is set. 1 when the file opened, 0 after a message when not.
+    int load(const QString& path);
+    int save(const QString& path); ///< 1 when saved, 0 after a message
+    int saveDefault();             ///< save("default.zr") in the current directory
+
+    // The Presets buttons.
+    void loadChosenPreset(); ///< "Load Preset"
+    void saveChosenPreset(); ///< "Save Preset"
+    void restoreDevice();    ///< "Restore (init) ZR70 device"
+
+    /// Stores the window's client position.
+    void storeWindowPosition(int x, int y);
+
+signals:
+    void selectionsChanged();
+    void sendAfterLoadChanged(bool ticked);
+    /// On while a message is being handed to the output.
+    void transmitting(bool on);
+    /// The output refused a message.
+    void failed();
+    /// The outputs are listed; selectedOutput() tells the one shown selected.
+    void outputsListed();
+    void outputSelected(int position);
+
+private:
+    void loaded();
+    void sendAll();
+    void transmit(const MessageBytes& message);
+
+    IntegerSettings& settings_;
+    ParameterSet selections_;
+    bool sendAfterLoad_ = false;
+    std::unique_ptr<MidiOutputPort> port_;
+    std::unique_ptr<PresetFile> presetFile_;
+    std::unique_ptr<PresetCommands> commands_;
+};
+
+} // namespace zr70

@@ -1,0 +1,228 @@
+#include "app/panel.h"
+#include "support/fakes.h"
+#include "support/shell_fakes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace zr70 {
+namespace {
+
+using testing::Bytes;
+
+const QByteArray kCustomPreset("\x01\x03\x02\x0F\x01\x02\x01\x01\x07\x06\x05\x04\x03\x02\x03", 15);
+
+struct PanelTest : ::testing::Test {
+    PanelTest() {
+        previousDirectory = QDir::currentPath();
+        QDir::setCurrent(directory.path());
+        host.devices = {"Through", "Converter", "Synth"};
+        QObject::connect(&panel, &Panel::selectionsChanged, [this] { events.push_back("shown"); });
+        QObject::connect(&panel, &Panel::transmitting, [this](bool on) { transmitting = on; });
+        QObject::connect(&panel, &Panel::failed, [this] { ++failures; });
+        QObject::connect(&panel, &Panel::outputsListed, [this] { events.push_back("listed"); });
+        QObject::connect(&panel, &Panel::outputSelected,
+                         [this](int position) { selected.push_back(position); });
+        host.onSend = [this] {
+            events.push_back(transmitting ? "send while on" : "send while off");
+        };
+    }
+    ~PanelTest() override { QDir::setCurrent(previousDirectory); }
+
+    void writeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(directory.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    std::vector<std::string> opens() const {
+        std::vector<std::string> found;
+        for (const std::string& call : host.calls) {
+            if (call.starts_with("open") || call == "close") {
+                found.push_back(call);
+            }
+        }
+        return found;
+    }
+
+    QTemporaryDir directory;
+    QString previousDirectory;
+    testing::FakeMidiHost host;
+    testing::MemorySettings settings;
+    testing::RecordingMessages messages;
+    testing::ScriptedChooser chooser;
+    Panel panel{host, settings, messages, chooser};
+
+    std::vector<std::string> events;
+    std::vector<int> selected;
+    bool transmitting = false;
+    int failures = 0;
+};
+
+TEST_F(PanelTest, NoOutputEndsTheStartBeforeAnyPresetIsRead) {
+    host.devices.clear();
+    writeFile("default.zr", kCustomPreset);
+    EXPECT_EQ(panel.start(), Panel::StartResult::EndProgram);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"No MIDI out devices found"});
+    EXPECT_EQ(panel.selections(), ParameterSet());
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(PanelTest, WithoutDefaultPresetTheStartListsOpensAndTakesTheDefaults) {
+    EXPECT_EQ(panel.start(), Panel::StartResult::Running);
+    EXPECT_TRUE(panel.sendAfterLoad());
+    EXPECT_EQ(panel.outputs(), (std::vector<std::string>{"Through", "Converter", "Synth"}));
+    EXPECT_EQ(panel.selectedOutput(), 0);
+    EXPECT_EQ(host.openIndex, 0);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Failed on opening DEFAULT.ZR"});
+    EXPECT_EQ(panel.selections(), ParameterSet::defaults());
+    EXPECT_EQ(events, (std::vector<std::string>{"listed", "shown"}));
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(PanelTest, TheDefaultPresetIsShownThenSentToTheStoredOutput) {
+    settings.writeInt(kSettingsSection, "mididevice", 1);
+    writeFile("default.zr", kCustomPreset);
+    EXPECT_EQ(panel.start(), Panel::StartResult::Running);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(host.openIndex, 1);
+    EXPECT_EQ(panel.selectedOutput(), 1);
+    EXPECT_EQ(panel.selections().selection(0), 15);
+    ASSERT_EQ(host.sent.size(), 15u);
+    EXPECT_EQ(host.sent[0],
+              (Bytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x00, 0x0F, 0x71, 0xF7}));
+    ASSERT_EQ(events.size(), 17u);
+    EXPECT_EQ(events[1], "shown");
+    EXPECT_EQ(events.back(), "send while on");
+}
+
+TEST_F(PanelTest, APickSendsThatParameterAlsoWhenUnchangedWithTheIndicatorOffMeanwhile) {
+    panel.start();
+    events.clear();
+    panel.pick(2, 1);
+    panel.pick(3, 1);
+    panel.pick(3, 1);
+    ASSERT_EQ(host.sent.size(), 3u);
+    EXPECT_EQ(host.sent[0],
+              (Bytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7}));
+    EXPECT_EQ(host.sent[2], host.sent[1]);
+    EXPECT_EQ(host.sent[2][8], 64);
+    EXPECT_EQ(events, std::vector<std::string>(3, "send while on"));
+    EXPECT_FALSE(transmitting);
+    EXPECT_EQ(panel.selections().selection(2), 1);
+    // A pick that names no entry sends nothing.
+    panel.pick(7, 9);
+    EXPECT_EQ(host.sent.size(), 3u);
+    EXPECT_EQ(failures, 0);
+}
+
+TEST_F(PanelTest, ARefusedMessageFailsAndSendAllGoesOnInItsOrderWithoutTheEmptyOnes) {
+    panel.start();
+    writeFile("a.zr", QByteArray("\x00\x00\x00\x10\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00",
+                                 15)); // Midi channel has no entry 10h
+    host.sendResults = {0, 7, 0};
+    ASSERT_EQ(panel.load("a.zr"), 1);
+    EXPECT_EQ(failures, 1);
+    ASSERT_EQ(host.sent.size(), 14u);
+    const int order[] = {1, 2, 3, 4, 5, 6, 7, 14, 8, 9, 10, 11, 12, 13};
+    for (std::size_t i = 0; i < 14; ++i) {
+        EXPECT_EQ(host.sent[i][7], order[i]) << i;
+    }
+}
+
+TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {
+    panel.start();
+    writeFile("a.zr", kCustomPreset);
+    panel.setSendAfterLoad(false);
+    events.clear();
+    ASSERT_EQ(panel.load("a.zr"), 1);
+    EXPECT_EQ(panel.selections().selection(0), 15);
+    EXPECT_EQ(events, std::vector<std::string>{"shown"});
+    panel.setSendAfterLoad(true);
+    chooser.loadAnswer = directory.filePath("a.zr");
+    panel.loadChosenPreset();
+    EXPECT_EQ(host.sent.size(), 15u);
+    // A failed load changes and sends nothing.
+    EXPECT_EQ(panel.load("missing.zr"), 0);
+    EXPECT_EQ(messages.shown.back(), "Failed on opening MISSING.ZR");
+    EXPECT_EQ(host.sent.size(), 15u);
+}
+
+TEST_F(PanelTest, SavesWriteTheSelectionsAndRestoreOnlySaysItIsNotWorking) {
+    panel.start();
+    panel.pick(5, 1);
+    EXPECT_EQ(panel.saveDefault(), 1);
+    chooser.saveAnswer = directory.filePath("b.zr");
+    panel.saveChosenPreset();
+    for (const char* name : {"default.zr", "b.zr"}) {
+        QFile file(directory.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().left(15),
+                  QByteArray("\x01\x00\x01\x00\x00\x01\x00\x00\x03\x03\x03\x03\x03\x03\x01", 15));
+    }
+    messages.shown.clear();
+    panel.restoreDevice();
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"This is still not working !!!"});
+    EXPECT_EQ(host.sent.size(), 1u);
+}
+
+TEST_F(PanelTest, ChoosingAnOutputSwitchesAndStoresItOrFallsBackWhenItIsBusy) {
+    host.busy = {2};
+    panel.start();
+    host.calls.clear();
+    panel.chooseOutput(1);
+    EXPECT_EQ(host.openIndex, 1);
+    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 1);
+    EXPECT_EQ(panel.selectedOutput(), 1);
+
+    messages.shown.clear();
+    selected.clear();
+    panel.chooseOutput(2);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
+    EXPECT_EQ(opens(), (std::vector<std::string>{"close", "open 1", "close", "open 2", "open 1"}));
+    EXPECT_EQ(selected, std::vector<int>{1});
+    EXPECT_EQ(panel.selectedOutput(), 1);
+    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 1);
+}
+
+TEST_F(PanelTest, ChoosingTheOutputAlreadyChosenOpensItAgain) {
+    // The stored output was busy at start-up: it is shown selected but closed.
+    settings.writeInt(kSettingsSection, "mididevice", 2);
+    host.busy = {2};
+    ASSERT_EQ(panel.start(), Panel::StartResult::Running);
+    EXPECT_EQ(panel.selectedOutput(), 2);
+    EXPECT_EQ(host.openIndex, -1);
+
+    host.busy.clear();
+    host.calls.clear();
+    settings.writes.clear();
+    panel.chooseOutput(2);
+    EXPECT_EQ(opens(), std::vector<std::string>{"open 2"});
+    EXPECT_EQ(host.openIndex, 2);
+    using Writes = std::vector<std::pair<std::string, std::int32_t>>;
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
+    panel.pick(0, 1);
+    EXPECT_EQ(failures, 0);
+
+    // Chosen again while open, it is closed and opened again.
+    host.calls.clear();
+    panel.chooseOutput(2);
+    EXPECT_EQ(opens(), (std::vector<std::string>{"close", "open 2"}));
+    EXPECT_EQ(host.openIndex, 2);
+}
+
+TEST_F(PanelTest, MovesStoreXThenYAndShutDownClosesTheOutputOnce) {
+    panel.storeWindowPosition(-10, 300);
+    using Writes = std::vector<std::pair<std::string, std::int32_t>>;
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/xpos", -10}, {"zr70/ypos", 300}}));
+    panel.start();
+    panel.shutDown();
+    panel.shutDown();
+    EXPECT_EQ(host.closeCount, 1);
+}
+
+} // namespace
+} // namespace zr70
