@@ -6,6 +6,8 @@
 #include "midi/rtmidi_host.h"
 #include "midi/rtmidi_output.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -19,9 +21,11 @@ namespace {
 /// within two cycles keeps a send from ever waiting there.
 constexpr std::size_t kJackBacklogLimit = 6000;
 
-/// Longest wait for a new JACK connection to show, for a server that has
-/// stopped running cycles without going away.
-constexpr std::chrono::milliseconds kConnectWait{250};
+/// Longest wait for a new JACK connection to show. A busy server switches to
+/// a new graph only once every client has finished its cycle, which can take
+/// many cycles; a server that has stopped running cycles without going away
+/// never shows it.
+constexpr std::chrono::milliseconds kConnectWait{1000};
 
 /// RtMidi's JACK output waits up to a second for a process cycle when its
 /// port closes, and after the server has gone no cycle comes. Such an output
@@ -48,7 +52,12 @@ public:
             return false;
         }
         for (int attempt = 0;; ++attempt) {
-            client_ = watch_.unusedClientName(RtMidiHost::kClientName);
+            // Like the watch, RtMidi's client has a name of this process alone
+            // ("zr70-<pid>"): a client of the same name on another server can
+            // then never take its socket, neither failing its open nor
+            // leaving it tied to the other server.
+            client_ = watch_.unusedClientName(std::string(RtMidiHost::kClientName) + "-" +
+                                              std::to_string(::getpid()));
             // The watch is up, so the server is there and a failed open passes.
             if (createClient(RtMidi::UNIX_JACK, client_)) {
                 return listPorts();
@@ -128,17 +137,16 @@ private:
     std::string ourPort() const { return client_ + ":" + RtMidiHost::kPortName; }
 
     /// A new connection shows in the graph that clients read only from the
-    /// server's next cycle on, so a missing one is looked for a few cycles
-    /// more, and never longer than kConnectWait.
+    /// server's next cycle on, so a missing one is looked for until
+    /// kConnectWait has passed.
     bool connectedWithin(const OutputPort& port) {
         const std::string ours = ourPort();
-        const std::uint64_t first = watch_.cycles();
         const auto deadline = std::chrono::steady_clock::now() + kConnectWait;
         while (watch_.serverRunning()) {
             if (watch_.connected(ours, port.name)) {
                 return true;
             }
-            if (watch_.cycles() > first + 3 || std::chrono::steady_clock::now() > deadline) {
+            if (std::chrono::steady_clock::now() > deadline) {
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
