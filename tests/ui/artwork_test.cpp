@@ -56,19 +56,5 @@ TEST(ArtworkTest, ModelBitmapIsNavyOnWhiteAtSixtyBySeventeen) {
     EXPECT_TRUE(bitmapResource(128).isNull());
 }
 
-TEST(ArtworkTest, ShippedFilesMatchTheDrawingCode) {
-    for (int size : kIconFileSizes) {
-        const QString path =
-            QStringLiteral(ZR70_RESOURCES_DIR "/icons/hicolor/%1x%1/apps/zr70.png").arg(size);
-        const QImage shipped(path);
-        ASSERT_FALSE(shipped.isNull()) << path.toStdString();
-        EXPECT_EQ(shipped.convertToFormat(QImage::Format_ARGB32),
-                  renderProgramIcon(size).convertToFormat(QImage::Format_ARGB32))
-            << path.toStdString() << ": run render_artwork";
-    }
-    const QImage bitmap(QStringLiteral(ZR70_RESOURCES_DIR "/bitmaps/zr70-model.png"));
-    EXPECT_EQ(bitmap.convertToFormat(QImage::Format_RGB32), renderModelBitmap());
-}
-
 } // namespace
 } // namespace zr70
