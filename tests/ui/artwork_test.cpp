@@ -1,5 +1,7 @@
 #include "ui/artwork.h"
 
+#include "ui/static_controls.h"
+
 #include <QImage>
 #include <QSet>
 
@@ -54,6 +56,29 @@ TEST(ArtworkTest, ModelBitmapIsNavyOnWhiteAtSixtyBySeventeen) {
     EXPECT_EQ(opaqueColours(bitmap), (QSet<QRgb>{QColor(Qt::white).rgba(), kNavy.rgba()}));
     EXPECT_EQ(bitmapResource(129), bitmap);
     EXPECT_TRUE(bitmapResource(128).isNull());
+}
+
+TEST(ArtworkTest, ModelBitmapSitsInADoubleRaisedBorder) {
+    BitmapImage image(renderModelBitmap());
+    image.resize(image.sizeHint());
+    QImage shown(image.size(), QImage::Format_RGB32);
+    image.render(&shown);
+    // Both edges raised: each of the two rings is lit on its top and left
+    // sides and shaded on its bottom and right sides.
+    const int w = shown.width();
+    const int h = shown.height();
+    for (int ring = 0; ring < BitmapImage::kBorder; ++ring) {
+        SCOPED_TRACE(ring);
+        const int lit[] = {qGray(shown.pixel(ring, h / 2)), qGray(shown.pixel(w / 2, ring))};
+        const int shaded[] = {qGray(shown.pixel(w - 1 - ring, h / 2)),
+                              qGray(shown.pixel(w / 2, h - 1 - ring))};
+        for (int top : lit) {
+            for (int bottom : shaded) {
+                EXPECT_GT(top, bottom);
+            }
+        }
+    }
+    EXPECT_EQ(shown.copy(BitmapImage::kBorder, BitmapImage::kBorder, 60, 17), renderModelBitmap());
 }
 
 } // namespace
