@@ -369,7 +369,12 @@ struct RtMidiHost::Impl {
         std::unique_ptr<RtMidiOut> midi;
         for (int attempt = 0;; ++attempt) {
             if (isJack(api)) {
-                client = watch.unusedClientName(kClientName);
+                // Like the watch, RtMidi's JACK client has a name of this
+                // process alone ("zr70-<pid>"): a client of the same name on
+                // another server can then never take its socket, neither
+                // failing its open nor leaving it tied to the other server.
+                client = watch.unusedClientName(std::string(kClientName) + "-" +
+                                                std::to_string(::getpid()));
             }
             midi = createOutput(api, client);
             // The watch is up, so the server is there and a failed JACK open
