@@ -27,6 +27,8 @@
 #                               caller that owns the process
 #   jack-dummy.sh free NAME     after server NAME was killed: free its place in
 #                               JACK's table of servers and remove its files
+#   jack-dummy.sh free-stale    free the places of all such servers that are
+#                               gone (the table has room for eight)
 
 JACK_DUMMY_PID=${JACK_DUMMY_PID:-}
 JACK_DUMP_PID=${JACK_DUMP_PID:-}
@@ -41,6 +43,11 @@ _jack_wait_for() {
         sleep 0.05
     done
     return 1
+}
+
+# _jack_up PID: the server answers, or its process PID has ended.
+_jack_up() {
+    jack_lsp >/dev/null 2>&1 || ! kill -0 "$1" 2>/dev/null
 }
 
 _jack_has_port() {
@@ -80,9 +87,20 @@ _jack_free() {
     jackd --no-realtime --name "$name" -d dummy -C 0 -P 0 </dev/null >/dev/null 2>&1 &
     pid=$!
     JACK_DEFAULT_SERVER=$name JACK_NO_START_SERVER=1 \
-        _jack_wait_for 10 jack_lsp >/dev/null 2>&1 || true
+        _jack_wait_for 10 _jack_up "$pid" || true
     _jack_end "$pid" TERM || true
     _jack_remove_leftovers "$name"
+}
+
+# _jack_free_stale: frees the places in JACK's table of servers that servers
+# of these scripts (names zr70d..., zr70t...) hold although no such server
+# runs any more, as after a run that was killed with its server.
+_jack_free_stale() {
+    local name
+    [[ -r /dev/shm/jack-shm-registry ]] || return 0
+    while read -r name; do
+        pgrep -f -- "jackd .*--name $name( |\$)" >/dev/null || _jack_free "$name"
+    done < <(strings /dev/shm/jack-shm-registry | sed -nE 's/^jack-[0-9]+:(zr70[dt][A-Za-z0-9]+):$/\1/p')
 }
 
 _jack_remove_leftovers() {
@@ -99,7 +117,16 @@ jack_dummy_start() {
     _JACK_DUMMY_LOG=$(mktemp "${TMPDIR:-/tmp}/zr70-jackd.XXXXXX") || return 1
     (_jack_serve "$name") >"$_JACK_DUMMY_LOG" 2>&1 &
     JACK_DUMMY_PID=$!
-    if ! _jack_wait_for 10 jack_lsp >/dev/null 2>&1; then
+    _jack_wait_for 10 _jack_up "$JACK_DUMMY_PID"
+    if ! kill -0 "$JACK_DUMMY_PID" 2>/dev/null; then
+        # Ended at once: the table of servers may be full of ones gone.
+        wait "$JACK_DUMMY_PID" 2>/dev/null
+        _jack_free_stale
+        (_jack_serve "$name") >"$_JACK_DUMMY_LOG" 2>&1 &
+        JACK_DUMMY_PID=$!
+        _jack_wait_for 10 _jack_up "$JACK_DUMMY_PID"
+    fi
+    if ! kill -0 "$JACK_DUMMY_PID" 2>/dev/null || ! jack_lsp >/dev/null 2>&1; then
         echo "jack_dummy_start: server $name did not come up:" >&2
         cat "$_JACK_DUMMY_LOG" >&2
         jack_dummy_stop
@@ -150,6 +177,7 @@ if [[ "${BASH_SOURCE[0]}" == "$0" ]]; then
     case "${1:-}" in
     serve) _jack_serve "${2:?jack-dummy.sh serve NAME}" ;;
     free) _jack_free "${2:?jack-dummy.sh free NAME}" ;;
+    free-stale) _jack_free_stale ;;
     *)
         echo "usage: jack-dummy.sh serve NAME | free NAME (or source it)" >&2
         exit 2

@@ -34,6 +34,7 @@ cleanup() {
     rm -rf "$root"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 
 check() { # check <description> <command...>
     local what=$1

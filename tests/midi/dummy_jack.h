@@ -196,6 +196,7 @@ public:
     DummyJack()
         : name_("zr70t" + std::to_string(::getpid()) + "x" + std::to_string(nextNumber())),
           directory_(std::filesystem::temp_directory_path() / name_) {
+        removeDirectoriesOfEndedRuns();
         std::filesystem::create_directories(directory_);
         ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
@@ -233,8 +234,9 @@ public:
     /// becomes) belongs to this object.
     bool startServer() {
         // JACK's table has room for eight servers, which other runs on the
-        // machine may fill for a while: a server that ends at once is started
-        // again a few times.
+        // machine may fill for a while, or runs that were killed with their
+        // servers: a server that ends at once is started again a few times,
+        // after the places of servers that are gone have been freed.
         for (int attempt = 0; attempt < 6; ++attempt) {
             if (attempt > 0) {
                 std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -250,7 +252,13 @@ public:
                 server_->running()) {
                 return true;
             }
+            const bool ended = !server_->running();
             stopServer(SIGKILL);
+            if (ended) {
+                // The table may be full of servers that are gone.
+                ChildProcess(findProgram("bash"), {script(), "free-stale"}, "/dev/null")
+                    .finish(std::chrono::seconds(60));
+            }
         }
         return false;
     }
@@ -316,6 +324,28 @@ private:
     bool answers() const {
         ChildProcess lsp(findProgram("jack_lsp"), {}, "/dev/null");
         return lsp.finish() == 0;
+    }
+
+    /// A test process that was killed (a timeout, a crash) could not remove
+    /// its directory; its children died with it. The directories of test
+    /// processes that are gone are removed here.
+    static void removeDirectoriesOfEndedRuns() {
+        std::error_code error;
+        const auto temp = std::filesystem::temp_directory_path();
+        for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
+            const std::string file = entry.path().filename().string();
+            const std::size_t x = file.find('x');
+            if (!file.starts_with("zr70t") || x == std::string::npos || x <= 5) {
+                continue;
+            }
+            const std::string pid = file.substr(5, x - 5);
+            if (pid.find_first_not_of("0123456789") != std::string::npos) {
+                continue;
+            }
+            if (::kill(std::stoi(pid), 0) != 0 && errno == ESRCH) {
+                std::filesystem::remove_all(entry.path(), error);
+            }
+        }
     }
 
     static std::string script() {
