@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 seconds=${1:-30}
-build=build-fuzz
+build="build-fuzz"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DZR70_FUZZ=ON -DZR70_BENCHMARKS=OFF
 cmake --build "$build" --target preset_load_fuzz -j 2
@@ -18,10 +18,10 @@ cmake --build "$build" --target preset_load_fuzz -j 2
 corpus="$build/fuzz/corpus"
 artifacts="$build/fuzz/artifacts"
 mkdir -p "$corpus" "$artifacts"
-trailer='\n--- Korvan ZR70 Preset File ---'
-printf "\x00\x00\x01\x00\x00\x01\x00\x00\x03\x03\x03\x03\x03\x03\x01$trailer" >"$corpus/default.zr"
+trailer=$'\n--- Korvan ZR70 Preset File ---'
+printf '\x00\x00\x01\x00\x00\x01\x00\x00\x03\x03\x03\x03\x03\x03\x01%s' "$trailer" >"$corpus/default.zr"
 printf '\x01\x03\x02' >"$corpus/short.zr"
-printf "\x01\x03\x02\x10\x01\x02\x01\x01\x07\x07\x07\x07\x07\x07\xff$trailer" >"$corpus/range.zr"
+printf '\x01\x03\x02\x10\x01\x02\x01\x01\x07\x07\x07\x07\x07\x07\xff%s' "$trailer" >"$corpus/range.zr"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"

@@ -107,6 +107,8 @@ _jack_remove_leftovers() {
     rm -f /dev/shm/*_"$1"_* 2>/dev/null || true
 }
 
+# The name is optional.
+# shellcheck disable=SC2120
 jack_dummy_start() {
     local name=${1:-zr70d$$r$RANDOM}
     if ! command -v jackd >/dev/null || ! command -v jack_lsp >/dev/null; then
