@@ -50,9 +50,11 @@ std::chrono::milliseconds jackRetryWait() {
 /// within two cycles keeps a send from ever waiting there.
 constexpr std::size_t kJackBacklogLimit = 6000;
 
-/// Longest wait for a new JACK connection to show, for a server that has
-/// stopped running cycles without going away.
-constexpr std::chrono::milliseconds kConnectWait{250};
+/// Longest wait for a new JACK connection to show. A busy server switches to
+/// a new graph only once every client has finished its cycle, which can take
+/// many cycles; a server that has stopped running cycles without going away
+/// never shows it.
+constexpr std::chrono::milliseconds kConnectWait{1000};
 
 void ignoreJackText(const char*) {}
 void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -491,17 +493,16 @@ struct RtMidiHost::Impl {
     }
 
     /// A new connection shows in the graph that clients read only from the
-    /// server's next cycle on, so a missing one is looked for a few cycles
-    /// more, and never longer than kConnectWait.
+    /// server's next cycle on, so a missing one is looked for until
+    /// kConnectWait has passed.
     bool connectedWithin(const Output& output, const Device& device) {
         const std::string ours = ourJackPort(output);
-        const std::uint64_t first = watch.cycles();
         const auto deadline = std::chrono::steady_clock::now() + kConnectWait;
         while (watch.serverRunning()) {
             if (watch.connected(ours, device.name)) {
                 return true;
             }
-            if (watch.cycles() > first + 3 || std::chrono::steady_clock::now() > deadline) {
+            if (std::chrono::steady_clock::now() > deadline) {
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
