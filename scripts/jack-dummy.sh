@@ -29,6 +29,8 @@
 #                               JACK's table of servers and remove its files
 #   jack-dummy.sh free-stale    free the places of all such servers that are
 #                               gone (the table has room for eight)
+#   jack-dummy.sh clean NAME    remove what server NAME and its clients left in
+#                               /dev/shm
 
 JACK_DUMMY_PID=${JACK_DUMMY_PID:-}
 JACK_DUMP_PID=${JACK_DUMP_PID:-}
@@ -72,9 +74,12 @@ _jack_end() {
 
 # _jack_serve NAME: replaces the shell by the server. Before -d, -r means no
 # realtime and -p the port limit; after -d dummy they are the sample rate and
-# the period.
+# the period. Without realtime scheduling on a busy machine a client can miss
+# its cycle; by default the server then goes on without it, and MIDI messages
+# in flight are lost. --sync makes every cycle wait (up to --timeout ms) for
+# all clients, so what is sent always arrives, only later.
 _jack_serve() {
-    exec jackd --no-realtime --name "$1" --port-max 64 \
+    exec jackd --no-realtime --sync --timeout 5000 --name "$1" --port-max 64 \
         -d dummy -r 48000 -p 256 -C 0 -P 0 </dev/null
 }
 
@@ -180,6 +185,7 @@ if [[ "${BASH_SOURCE[0]}" == "$0" ]]; then
     serve) _jack_serve "${2:?jack-dummy.sh serve NAME}" ;;
     free) _jack_free "${2:?jack-dummy.sh free NAME}" ;;
     free-stale) _jack_free_stale ;;
+    clean) _jack_remove_leftovers "${2:?jack-dummy.sh clean NAME}" ;;
     *)
         echo "usage: jack-dummy.sh serve NAME | free NAME (or source it)" >&2
         exit 2

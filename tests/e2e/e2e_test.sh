@@ -12,7 +12,9 @@ set -uo pipefail
 
 zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
+# shellcheck disable=SC1091 # sourced from the tree under test
 source "$source_dir/scripts/jack-dummy.sh"
+# shellcheck disable=SC1091
 source "$source_dir/tests/e2e/x11.sh"
 
 root=$(mktemp -d /tmp/zr70-e2e.XXXXXX)
@@ -45,6 +47,13 @@ check() { # check <description> <command...>
     else
         echo "not ok - $what"
         failed=$((failed + 1))
+        # What there is to know about it.
+        echo "# JACK connections:"
+        jack_lsp -c 2>&1 | sed 's/^/#   /'
+        echo "# the receiver's last lines:"
+        tail -n 5 "$dump" 2>&1 | sed 's/^/#   /'
+        echo "# the panel's output:"
+        tail -n 20 "$root/panel.log" 2>&1 | sed 's/^/#   /'
     fi
 }
 

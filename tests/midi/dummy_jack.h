@@ -209,6 +209,8 @@ public:
         }
         receivers_.clear();
         stopServer();
+        // Clients of a killed server leave their semaphores behind.
+        ChildProcess(findProgram("bash"), {script(), "clean", name_}, "/dev/null").finish();
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);
     }
