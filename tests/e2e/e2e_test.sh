@@ -103,7 +103,10 @@ await_messages() { wait_for 15 received_at_least "$1"; }
 box_text() { atspi texts "$panel_pid" zr70; }
 ini_is() { [[ "$(ini_value "$1")" == "$2" ]]; }
 position_is() { [[ "$(window_position "$1")" == "$2" ]]; }
-connected() { jack_lsp -c 2>/dev/null | awk '/^zr70-[0-9]+:/ {out = 1; next} /^[^ ]/ {out = 0} out && /dump:input/ {found = 1} END {exit !found}'; }
+connected() {
+    jack_lsp -c 2>/dev/null | awk -v port="$receiver:input" \
+        '/^zr70-[0-9]+:/ {out = 1; next} /^[^ ]/ {out = 0} out && $1 == port {found = 1} END {exit !found}'
+}
 port_gone() { ! jack_lsp 2>/dev/null | grep -q '^zr70'; }
 
 trailer=$'\n--- Korvan ZR70 Preset File ---'
@@ -126,7 +129,10 @@ for try in 1 2 3 4 5; do
     ((try < 5)) || { echo "not ok - JACK did not start"; exit 1; }
     sleep 3
 done
-jack_dump_start "$dump" || { echo "not ok - the receiver did not start"; exit 1; }
+# A receiver name of this run alone: libjack names a client's socket after the
+# client, not the server, so a same-named client of another run could take it.
+receiver=dump$$
+jack_dump_start "$dump" "$receiver" || { echo "not ok - the receiver did not start"; exit 1; }
 launch
 box=$(window_wait "$box_title" 15)
 check "first run shows a message before the window" test -n "$box"
