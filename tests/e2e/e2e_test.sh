@@ -18,8 +18,9 @@ source "$source_dir/scripts/jack-dummy.sh"
 source "$source_dir/tests/e2e/x11.sh"
 
 root=$(mktemp -d /tmp/zr70-e2e.XXXXXX)
-export HOME=$root/home XDG_CONFIG_HOME=$root/config
+export HOME=$root/home XDG_CONFIG_HOME=$root/config XDG_RUNTIME_DIR=$root/runtime
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$root/work"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 ini=$XDG_CONFIG_HOME/zr70.INI
 dump=$root/dump.txt
 main_title='^Korvan Zr70 Control Pannel$'
