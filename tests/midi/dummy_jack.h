@@ -329,23 +329,35 @@ private:
     }
 
     /// A test process that was killed (a timeout, a crash) could not remove
-    /// its directory; its children died with it. The directories of test
-    /// processes that are gone are removed here.
+    /// its directory, nor the semaphores its clients left in /dev/shm; its
+    /// children died with it. What test processes that are gone left is
+    /// removed here.
     static void removeDirectoriesOfEndedRuns() {
         std::error_code error;
+        const auto ended = [](const std::string& name, std::size_t at) {
+            // "zr70t<pid>x<number>" at `at` in `name`
+            if (name.compare(at, 5, "zr70t") != 0) {
+                return false;
+            }
+            const std::size_t x = name.find('x', at + 5);
+            if (x == std::string::npos || x == at + 5) {
+                return false;
+            }
+            const std::string pid = name.substr(at + 5, x - at - 5);
+            return pid.find_first_not_of("0123456789") == std::string::npos && pid.size() < 10 &&
+                   ::kill(std::stoi(pid), 0) != 0 && errno == ESRCH;
+        };
         const auto temp = std::filesystem::temp_directory_path();
         for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
-            const std::string file = entry.path().filename().string();
-            const std::size_t x = file.find('x');
-            if (!file.starts_with("zr70t") || x == std::string::npos || x <= 5) {
-                continue;
-            }
-            const std::string pid = file.substr(5, x - 5);
-            if (pid.find_first_not_of("0123456789") != std::string::npos) {
-                continue;
-            }
-            if (::kill(std::stoi(pid), 0) != 0 && errno == ESRCH) {
+            if (ended(entry.path().filename().string(), 0)) {
                 std::filesystem::remove_all(entry.path(), error);
+            }
+        }
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
+            const std::string file = entry.path().filename().string();
+            const std::size_t at = file.find("_zr70t");
+            if (at != std::string::npos && ended(file, at + 1)) {
+                std::filesystem::remove(entry.path(), error);
             }
         }
     }
