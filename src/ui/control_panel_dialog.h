@@ -6,7 +6,7 @@
 //
 //   MessageBoxMessages messages;      // UserMessages
 //   DialogFileChooser chooser;        // FileChooser
-//   RtMidiHost host; SettingsProfile settings;
+//   SystemMidiHost host; SettingsProfile settings;
 //   Panel panel(host, settings, messages, chooser);
 //
 //   ControlPanelDialog window(panel, clientTopLeft);
