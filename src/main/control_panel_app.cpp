@@ -5,9 +5,6 @@
 #include "app/settings_profile.h"
 #include "app/termination_signals.h"
 #include "app/window_placement.h"
-#include "midi/bounded_midi_host.h"
-#include "midi/joined_midi_host.h"
-#include "midi/rtmidi_host.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_file_chooser.h"
 #include "ui/dialog_units.h"
@@ -43,13 +40,21 @@ QPoint storedClientPosition(const IntegerSettings& settings) {
 
 } // namespace
 
+// The ALSA host is made first: RtMidi's creation of an output is not to run on
+// two threads at once.
+MidiOutputs::MidiOutputs()
+    : alsa_(RtMidiHost::Apis::AlsaOnly),
+      jack_([] { return std::make_unique<RtMidiHost>(RtMidiHost::Apis::JackOnly); },
+            "The JACK server does not answer."),
+      joined_({&alsa_, &jack_}) {}
+
 ControlPanelApp::ControlPanelApp() : applicationName_(executableBaseName()) {
     // One name for the message box titles and the settings file, whatever
     // the program was started as.
     QCoreApplication::setApplicationName(applicationName_);
 }
 
-int ControlPanelApp::run() {
+int ControlPanelApp::run(MidiOutputs& outputs) {
     SettingsProfile settings;
     // The position is read before the window exists; the window stores it
     // again on every move.
@@ -57,16 +62,8 @@ int ControlPanelApp::run() {
 
     MessageBoxMessages messages;
     DialogFileChooser chooser;
-    // The ALSA sequencer answers at once. No wait on a JACK server that has
-    // stopped answering takes longer than about 2 s, and the ALSA outputs
-    // work on without it. The ALSA host is made first: RtMidi's creation of
-    // an output is not to run on two threads at once.
-    RtMidiHost alsa(RtMidiHost::Apis::AlsaOnly);
-    BoundedMidiHost jack([] { return std::make_unique<RtMidiHost>(RtMidiHost::Apis::JackOnly); },
-                         "The JACK server does not answer.");
-    JoinedMidiHost host({&alsa, &jack});
     TerminationSignals termination;
-    Panel panel(host, settings, messages, chooser);
+    Panel panel(outputs.host(), settings, messages, chooser);
     ControlPanelDialog window(panel, start);
     messages.setOwner(&window);
     chooser.setOwner(&window);
@@ -83,7 +80,7 @@ int ControlPanelApp::run() {
         panel.shutDown();
     }
     // JACK's clients close here; a server that does not answer is left behind.
-    if (!jack.finish()) {
+    if (!outputs.finish()) {
         endProcessAtOnce(0);
     }
     return 0;
