@@ -5,7 +5,6 @@
 #include "app/settings_profile.h"
 #include "app/termination_signals.h"
 #include "app/window_placement.h"
-#include "midi/system_midi_host.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_file_chooser.h"
 #include "ui/dialog_units.h"
@@ -15,8 +14,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
-
-#include <memory>
 
 namespace zr70 {
 namespace {
@@ -47,7 +44,7 @@ ControlPanelApp::ControlPanelApp() : applicationName_(executableBaseName()) {
     QCoreApplication::setApplicationName(applicationName_);
 }
 
-int ControlPanelApp::run() {
+int ControlPanelApp::run(SystemMidiHost& host) {
     SettingsProfile settings;
     // The position is read before the window exists; the window stores it
     // again on every move.
@@ -55,9 +52,6 @@ int ControlPanelApp::run() {
 
     MessageBoxMessages messages;
     DialogFileChooser chooser;
-    // No wait on a JACK server that has stopped answering takes longer than
-    // about 2 s, and the ALSA outputs work on without it.
-    SystemMidiHost host;
     TerminationSignals termination;
     Panel panel(host, settings, messages, chooser);
     ControlPanelDialog window(panel, start);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "midi/system_midi_host.h"
+
 #include <QString>
 
 namespace zr70 {
@@ -10,10 +12,13 @@ class ControlPanelApp {
 public:
     ControlPanelApp();
 
-    /// Starts the panel and runs its window until the user closes it. Returns
-    /// the process exit status: 0 after a normal close, and 0 also when
-    /// start-up ends early for lack of a MIDI output.
-    int run();
+    /// Starts the panel on `host` and runs its window until the user closes
+    /// it. The host is made before the application object, so that JACK's
+    /// clients open on their own thread while Qt starts and the window is
+    /// built; the panel waits for them only when its start-up lists the
+    /// devices. Returns the process exit status: 0 after a normal close, and
+    /// 0 also when start-up ends early for lack of a MIDI output.
+    int run(SystemMidiHost& host);
 
     /// The executable's file name without directory and extension: the title
     /// of every message box and the name of the settings file.

@@ -14,7 +14,9 @@ int main(int argc, char* argv[]) {
         return zr70::commandLineMain(argc, argv);
     }
     zr70::chooseDisplayPlatform();
+    // JACK's clients open on their own thread while Qt starts.
+    zr70::SystemMidiHost host;
     QApplication application(argc, argv);
     zr70::ControlPanelApp panel;
-    return panel.run();
+    return panel.run(host);
 }
