@@ -27,6 +27,9 @@ constexpr std::size_t kJackBacklogLimit = 6000;
 /// never shows it.
 constexpr std::chrono::milliseconds kConnectWait{1000};
 
+/// Longest wait at a close for the last messages to leave.
+constexpr std::chrono::milliseconds kDrainWait{1000};
+
 /// RtMidi's JACK output waits up to a second for a process cycle when its
 /// port closes, and after the server has gone no cycle comes. Such an output
 /// is kept, unused, until the process ends rather than closed.
@@ -115,6 +118,7 @@ public:
             return sent;
         }
         backlog_ += bytes;
+        lastSendCycle_ = now;
         return {};
     }
 
@@ -127,6 +131,7 @@ public:
             keepUntilExit(std::move(midi_));
             return {};
         }
+        waitUntilSent();
         return closePort();
     }
 
@@ -154,11 +159,26 @@ private:
         return false;
     }
 
+    /// RtMidi hands what was sent to its port only in its next process
+    /// cycle, and its close waits for one cycle at most a second, then takes
+    /// the port away with whatever is still in its buffer. So the port is
+    /// closed only once two cycles have passed since the last send, and the
+    /// receiver had its chance to read the messages; a server that runs no
+    /// cycles is not waited for longer than kDrainWait.
+    void waitUntilSent() {
+        const auto deadline = std::chrono::steady_clock::now() + kDrainWait;
+        while (watch_.serverRunning() && watch_.cycles() < lastSendCycle_ + 2 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
     JackWatch watch_;
     std::string client_; ///< RtMidi's client name
     bool open_ = false;
     std::size_t backlog_ = 0;
     std::uint64_t backlogSince_ = 0;
+    std::uint64_t lastSendCycle_ = 0; ///< the watch's cycle count at the last send
 };
 
 } // namespace
