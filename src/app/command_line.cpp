@@ -5,7 +5,7 @@
 #include "app/settings_profile.h"
 #include "app/termination_signals.h"
 #include "converter/parameter_set.h"
-#include "midi/midi_output_port.h"
+#include "midi/midi_host.h"
 #include "midi/system_midi_host.h"
 #include "preset/preset_commands.h"
 #include "preset/preset_file.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/integer_settings.h"
+#include "app/integer_settings.h"
 #include "midi/midi_host.h"
 
 #include <QString>

@@ -6,13 +6,21 @@
 #include "preset/preset_commands.h"
 #include "preset/preset_file.h"
 #include "preset/sysex_file.h"
+#include "preset/user_messages.h"
 
 namespace zr70 {
+namespace {
+
+constexpr std::string_view kNoDevicesText = "No MIDI out devices found";
+constexpr std::string_view kBusyText = "Selected device is busy";
+constexpr std::string_view kCloseFailedText = "Unable to close MIDI OUT";
+
+} // namespace
 
 Panel::Panel(MidiHost& host, IntegerSettings& settings, UserMessages& messages,
              FileChooser& chooser, QObject* parent)
     : QObject(parent), settings_(settings), messages_(messages), chooser_(chooser),
-      port_(std::make_unique<MidiOutputPort>(host, settings, messages)),
+      port_(std::make_unique<MidiOutputPort>(host)),
       presetFile_(std::make_unique<PresetFile>(selections_, messages)),
       commands_(std::make_unique<PresetCommands>(*presetFile_, chooser, messages)) {}
 
@@ -21,9 +29,17 @@ Panel::~Panel() = default;
 Panel::StartResult Panel::start() {
     // The flag is set before "default.zr" loads, so the start-up load sends.
     setSendAfterLoad(true);
-    if (port_->start() == MidiOutputPort::StartResult::EndProgram) {
+    if (!port_->list()) {
+        messages_.show(kNoDevicesText);
         return StartResult::EndProgram;
     }
+    const std::vector<std::string>& names = port_->deviceNames();
+    if (const HostResult opened = port_->startOn(storedOutput(settings_, names)); !opened.ok()) {
+        // The program goes on with the output closed.
+        messages_.show(cutErrorText(opened.text));
+    }
+    // Stored again: an output found by its name at a new place gets its new index.
+    storeOutput(settings_, port_->currentDevice(), names);
     emit outputsListed();
     // The port is open by now, so a default preset that loads goes to the
     // converter at once.
@@ -35,7 +51,9 @@ Panel::StartResult Panel::start() {
 }
 
 void Panel::shutDown() {
-    port_->shutDown();
+    if (!port_->shutDown()) {
+        messages_.show(kCloseFailedText);
+    }
 }
 
 const std::vector<std::string>& Panel::outputs() const {
@@ -55,7 +73,18 @@ void Panel::pick(ParameterIndex index, int selection) {
 }
 
 void Panel::chooseOutput(int position) {
-    port_->changeDevice(position);
+    switch (port_->changeDevice(position)) {
+    case MidiOutputPort::Change::None:
+        break;
+    case MidiOutputPort::Change::Opened:
+        storeOutput(settings_, port_->currentDevice(), port_->deviceNames());
+        break;
+    case MidiOutputPort::Change::Busy:
+        // Told while no output is open; the stored output stays as it was.
+        messages_.show(kBusyText);
+        port_->reopen();
+        break;
+    }
     // A busy device gives way to the previous one, and the list shows that.
     if (position >= 0 && port_->shownDevice() != position) {
         emit outputSelected(port_->shownDevice());

@@ -135,4 +135,35 @@ void storeWindowPosition(IntegerSettings& settings, std::int32_t x, std::int32_t
     settings.writeInts(kSettingsSection, {{"xpos", x}, {"ypos", y}});
 }
 
+namespace {
+
+constexpr std::string_view kDeviceKey = "mididevice";
+constexpr std::string_view kDeviceNameKey = "mididevicename";
+constexpr int kNoStoredDevice = -1;
+
+} // namespace
+
+int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names) {
+    if (const std::optional<std::string> name =
+            settings.readText(kSettingsSection, kDeviceNameKey)) {
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            if (names[index] == *name) {
+                return static_cast<int>(index);
+            }
+        }
+    }
+    const int stored = settings.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
+    return stored == kNoStoredDevice ? 0 : stored;
+}
+
+void storeOutput(IntegerSettings& settings, int index, const std::vector<std::string>& names) {
+    if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
+        // No name to go with it: a stored name stays for its device to come back.
+        settings.writeInt(kSettingsSection, kDeviceKey, index);
+        return;
+    }
+    settings.writeValues(kSettingsSection, {{kDeviceKey, index}},
+                         {{kDeviceNameKey, names[static_cast<std::size_t>(index)]}});
+}
+
 } // namespace zr70

@@ -1,8 +1,11 @@
 #pragma once
 
-#include "midi/integer_settings.h"
+#include "app/integer_settings.h"
 
 #include <QString>
+
+#include <string>
+#include <vector>
 
 namespace zr70 {
 
@@ -34,5 +37,15 @@ private:
 /// The main window's client area moved to (x, y) on screen: writes "xpos",
 /// then "ypos", at once, negative values included.
 void storeWindowPosition(IntegerSettings& settings, std::int32_t x, std::int32_t y);
+
+/// The output stored in the settings, among the listed `names`: the one whose
+/// whole name is "mididevicename", else "mididevice" as it is stored (0 when
+/// nothing is), which may name no entry. The panel's start-up and the command
+/// line's --send both choose by this.
+int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names);
+
+/// Stores output `index` at once: "mididevice", then "mididevicename" with its
+/// listed name when `index` names an entry of `names`.
+void storeOutput(IntegerSettings& settings, int index, const std::vector<std::string>& names);
 
 } // namespace zr70

@@ -1,45 +1,44 @@
 #pragma once
 
-#include "converter/user_messages.h"
-#include "midi/integer_settings.h"
 #include "midi/midi_host.h"
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace zr70 {
 
-/// The output stored in the settings, among the listed `names`: the one whose
-/// whole name is "mididevicename", else "mididevice" as it is stored (0 when
-/// nothing is), which may name no entry. The panel's start-up and the command
-/// line's --send both choose by this.
-int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names);
-
-/// Stores output `index` at once: "mididevice", then "mididevicename" with its
-/// listed name when `index` names an entry of `names`.
-void storeOutput(IntegerSettings& settings, int index, const std::vector<std::string>& names);
-
 /// The program's one connection to a MIDI output device: lists the devices,
-/// opens the remembered one at start, switches on the user's pick, hands every
-/// parameter message over and closes the device at shutdown.
+/// opens the one it is given at start, switches on the user's pick, hands every
+/// parameter message over and closes the device at shutdown. Which device is
+/// stored, and what the user is told, is the caller's.
 class MidiOutputPort {
 public:
-    enum class StartResult { Running, EndProgram };
+    explicit MidiOutputPort(MidiHost& host);
 
-    MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages);
+    /// Lists the devices; false when there is none.
+    bool list();
 
-    /// Lists the devices, opens the stored one (see storedOutput) and stores
-    /// it again (see storeOutput): a device found by its name at a new place
-    /// is stored at its new index. Returns
-    /// EndProgram when there is no device; the caller ends the program with
-    /// exit status 0.
-    StartResult start();
+    /// Opens device `index` as the one in use, also an index that names no
+    /// entry, and shows it selected when it names one. The host's result: when
+    /// the device did not open, the port stays closed and every send fails
+    /// until the user picks a device that opens.
+    HostResult startOn(int index);
 
-    /// The user selected entry `position` of the device list.
-    void changeDevice(int position);
+    enum class Change {
+        None,   ///< no pick of a device: nothing happened
+        Opened, ///< the picked device is open and in use
+        Busy,   ///< the picked device did not open; the port is closed until reopen()
+    };
+
+    /// The user selected entry `position` of the device list: the open device
+    /// closes and the picked one opens.
+    Change changeDevice(int position);
+
+    /// After a Busy pick: opens the device in use again and shows it selected;
+    /// when that fails too the port stays closed.
+    void reopen();
 
     /// The device list: entry i is device i, never sorted. A device without a
     /// readable name is "MIDI Out <i>".
@@ -52,10 +51,11 @@ public:
     /// The host's result unchanged; nonzero when no device is open.
     int send(std::span<const std::uint8_t> message);
 
-    /// Closes the open device, if any.
-    void shutDown();
+    /// Closes the open device, if any; false when the host failed to close it.
+    bool shutDown();
 
     bool isOpen() const { return open_; }
+    /// The device in use: the one given at start, or the last pick that opened.
     int currentDevice() const { return current_; }
 
     /// What send returns while no device is open.
@@ -69,8 +69,6 @@ private:
     void show(int position);
 
     MidiHost& host_;
-    IntegerSettings& settings_;
-    UserMessages& messages_;
     std::vector<std::string> names_;
     int shown_ = -1;
     bool open_ = false;

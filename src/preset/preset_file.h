@@ -1,7 +1,7 @@
 #pragma once
 
 #include "converter/parameter_set.h"
-#include "converter/user_messages.h"
+#include "preset/user_messages.h"
 
 #include <QByteArray>
 #include <QString>

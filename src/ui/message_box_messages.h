@@ -1,6 +1,6 @@
 #pragma once
 
-#include "converter/user_messages.h"
+#include "preset/user_messages.h"
 
 #include <QPointer>
 #include <QWidget>

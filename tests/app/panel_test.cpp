@@ -13,6 +13,7 @@ namespace zr70 {
 namespace {
 
 using testing::Bytes;
+using Writes = std::vector<std::pair<std::string, std::int32_t>>;
 
 const QByteArray kCustomPreset("\x01\x03\x02\x0F\x01\x02\x01\x01\x07\x06\x05\x04\x03\x02\x03", 15);
 
@@ -70,6 +71,44 @@ TEST_F(PanelTest, NoOutputEndsTheStartBeforeAnyPresetIsRead) {
     EXPECT_EQ(messages.shown, std::vector<std::string>{"No MIDI out devices found"});
     EXPECT_EQ(panel.selections(), ParameterSet());
     EXPECT_TRUE(host.sent.empty());
+    EXPECT_TRUE(settings.writes.empty());
+    panel.shutDown();
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(PanelTest, TheStartOpensTheStoredOutputAsStoredSaysWhyItDidNotOpenAndStoresItAgain) {
+    struct Case {
+        std::optional<int> stored;
+        int output;
+        std::vector<std::string> shown;
+    };
+    const std::string longText(120, 'x');
+    for (const Case& start : std::vector<Case>{
+             {std::nullopt, 0, {}},
+             {-1, 0, {}},
+             // Used as read, also when it names no output; the host's text is
+             // cut to 98 characters.
+             {9, 9, {std::string(98, 'x')}},
+             {-3, -3, {std::string(98, 'x')}},
+             {2, 2, {std::string(98, 'x')}}, // busy
+         }) {
+        testing::FakeMidiHost startHost;
+        startHost.devices = host.devices;
+        startHost.busy = {2};
+        startHost.openText = longText;
+        testing::MemorySettings stored;
+        testing::RecordingMessages shown;
+        Panel started(startHost, stored, shown, chooser);
+        if (start.stored) {
+            stored.values["zr70/mididevice"] = *start.stored;
+        }
+        ASSERT_EQ(started.start(), Panel::StartResult::Running);
+        EXPECT_EQ(startHost.calls.front(), "open " + std::to_string(start.output));
+        std::vector<std::string> expected = start.shown;
+        expected.emplace_back("Failed on opening DEFAULT.ZR");
+        EXPECT_EQ(shown.shown, expected) << start.output;
+        EXPECT_EQ(stored.writes, (Writes{{"zr70/mididevice", start.output}}));
+    }
 }
 
 TEST_F(PanelTest, WithoutDefaultPresetTheStartListsOpensAndTakesTheDefaults) {
@@ -181,21 +220,37 @@ TEST_F(PanelTest, ChoosingAnOutputSwitchesAndStoresItOrFallsBackWhenItIsBusy) {
 
     messages.shown.clear();
     selected.clear();
+    settings.writes.clear();
     panel.chooseOutput(2);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
     EXPECT_EQ(opens(), (std::vector<std::string>{"close", "open 1", "close", "open 2", "open 1"}));
     EXPECT_EQ(selected, std::vector<int>{1});
     EXPECT_EQ(panel.selectedOutput(), 1);
-    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 1);
+    EXPECT_TRUE(settings.writes.empty());
+
+    // Busy with the previous output gone too: the port stays closed, nothing
+    // is stored, and a later pick that opens is stored.
+    host.busy = {1, 2};
+    settings.writes.clear();
+    panel.chooseOutput(2);
+    EXPECT_EQ(host.openIndex, -1);
+    panel.shutDown();
+    EXPECT_EQ(messages.shown.size(), 2u);
+    host.busy.clear();
+    for (int position : {0, 1}) {
+        panel.chooseOutput(position);
+    }
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 0}, {"zr70/mididevice", 1}}));
 }
 
 TEST_F(PanelTest, ChoosingTheOutputAlreadyChosenOpensItAgain) {
     // The stored output was busy at start-up: it is shown selected but closed.
-    settings.writeInt(kSettingsSection, "mididevice", 2);
+    settings.values["zr70/mididevice"] = 2;
     host.busy = {2};
     ASSERT_EQ(panel.start(), Panel::StartResult::Running);
     EXPECT_EQ(panel.selectedOutput(), 2);
     EXPECT_EQ(host.openIndex, -1);
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
 
     host.busy.clear();
     host.calls.clear();
@@ -203,16 +258,17 @@ TEST_F(PanelTest, ChoosingTheOutputAlreadyChosenOpensItAgain) {
     panel.chooseOutput(2);
     EXPECT_EQ(opens(), std::vector<std::string>{"open 2"});
     EXPECT_EQ(host.openIndex, 2);
-    using Writes = std::vector<std::pair<std::string, std::int32_t>>;
     EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
     panel.pick(0, 1);
     EXPECT_EQ(failures, 0);
 
-    // Chosen again while open, it is closed and opened again.
+    // Chosen again while open, it is closed, opened and stored again.
     host.calls.clear();
+    settings.writes.clear();
     panel.chooseOutput(2);
     EXPECT_EQ(opens(), (std::vector<std::string>{"close", "open 2"}));
     EXPECT_EQ(host.openIndex, 2);
+    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
 }
 
 TEST_F(PanelTest, TheStoredNameFindsItsOutputWhenTheOrderChangedAndTheIndexFollows) {
@@ -286,14 +342,16 @@ TEST_F(PanelTest, SysExFailuresSayWhyAndChangeNothing) {
     EXPECT_EQ(messages.shown.size(), 6u);
 }
 
-TEST_F(PanelTest, MovesStoreXThenYAndShutDownClosesTheOutputOnce) {
+TEST_F(PanelTest, MovesStoreXThenYAndShutDownClosesTheOutputOnceSayingWhenItFailed) {
     panel.storeWindowPosition(-10, 300);
-    using Writes = std::vector<std::pair<std::string, std::int32_t>>;
     EXPECT_EQ(settings.writes, (Writes{{"zr70/xpos", -10}, {"zr70/ypos", 300}}));
     panel.start();
+    messages.shown.clear();
+    host.closeResult = 7;
     panel.shutDown();
     panel.shutDown();
     EXPECT_EQ(host.closeCount, 1);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Unable to close MIDI OUT"});
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 // Stand-ins shared by the logic tests.
 
-#include "converter/user_messages.h"
+#include "preset/user_messages.h"
 
 #include <cstdint>
 #include <string>

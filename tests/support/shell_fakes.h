@@ -3,7 +3,7 @@
 // Stand-ins for the MIDI host, the settings file, the file dialogs, the device
 // list, shared by the logic and widget tests.
 
-#include "midi/integer_settings.h"
+#include "app/integer_settings.h"
 #include "midi/midi_host.h"
 #include "preset/file_chooser.h"
 #include "preset/preset_file.h"
@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -21,7 +22,8 @@ namespace zr70::testing {
 
 /// Lists `devices`; opening a device in `busy` fails with code 4. Records every
 /// call in `calls` ("open 1", "send", "close") and every message in `sent`.
-/// A failure's text is "host error <code>".
+/// A failure's text is "host error <code>", or `openText` for a failed open
+/// when it is set.
 class FakeMidiHost : public MidiHost {
 public:
     static constexpr int kBusyCode = 4;
@@ -37,7 +39,9 @@ public:
     HostResult openDevice(int index) override {
         calls.push_back("open " + std::to_string(index));
         if (index < 0 || index >= deviceCount() || busy.contains(index)) {
-            return result(kBusyCode);
+            HostResult failed = result(kBusyCode);
+            failed.text = openText.value_or(failed.text);
+            return failed;
         }
         openIndex = index;
         return {};
@@ -68,6 +72,7 @@ public:
 
     std::vector<std::string> devices;
     std::set<int> busy;
+    std::optional<std::string> openText;
     int closeResult = 0;
     std::vector<int> sendResults;
     std::function<void()> onSend;
