@@ -42,12 +42,8 @@ void BM_SendAllToJackReceiver(benchmark::State& state) {
                 receiver = index;
             }
         }
-        testing::MemorySettings settings;
-        settings.values["zr70/mididevice"] = receiver;
-        testing::RecordingMessages messages;
-        MidiOutputPort port(host, settings, messages);
-        if (receiver < 0 || port.start() != MidiOutputPort::StartResult::Running ||
-            !port.isOpen()) {
+        MidiOutputPort port(host);
+        if (receiver < 0 || !port.list() || !port.startOn(receiver).ok() || !port.isOpen()) {
             state.SkipWithError("the receiver's port did not open");
             return;
         }
