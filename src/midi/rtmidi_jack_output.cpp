@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -27,6 +28,12 @@ constexpr std::size_t kJackBacklogLimit = 6000;
 /// never shows it.
 constexpr std::chrono::milliseconds kConnectWait{1000};
 
+/// How long a new connection must have shown before the first message goes:
+/// PipeWire lost every message sent within a few cycles of it showing in
+/// about one open of four, and none after 30 ms.
+constexpr std::uint64_t kSettleCycles = 3;
+constexpr std::chrono::milliseconds kSettleTime{30};
+
 /// RtMidi's JACK output waits up to a second for a process cycle when its
 /// port closes, and after the server has gone no cycle comes. Such an output
 /// is kept, unused, until the process ends rather than closed.
@@ -40,7 +47,10 @@ public:
     JackOutput() : RtMidiOutput(PortNaming::Plain) {}
 
     ~JackOutput() override {
-        if (open_ && !watch_.serverRunning() && midi_) {
+        // RtMidi's client waits on the server when it closes: for a cycle
+        // after its port has gone, and for the server's reply.
+        const bool keep = watch_.serverRunning() ? !watch_.awaitCycle() : open_;
+        if (midi_ && keep) {
             keepUntilExit(std::move(midi_));
         }
         // RtMidi's client closes its port before the watch goes.
@@ -70,8 +80,13 @@ public:
     }
 
     HostResult open(const OutputPort& port) override {
-        if (!midi_ || !watch_.serverRunning()) {
+        if (!watch_.serverRunning() || (!midi_ && watch_.answering())) {
             return hostFailure(RtMidiHost::kServerGone, defaultText(RtMidiHost::kServerGone));
+        }
+        // Registering a port waits on the server. (Without RtMidi's client,
+        // kept after the server stopped answering, there is no port to open.)
+        if (!midi_ || !watch_.awaitCycle()) {
+            return notAnswering();
         }
         std::string nameNow;
         const std::optional<unsigned int> number = findPort(port, nameNow);
@@ -95,6 +110,9 @@ public:
     HostResult send(const OutputPort& port, std::span<const std::uint8_t> message) override {
         if (!watch_.serverRunning()) {
             return hostFailure(RtMidiHost::kServerGone, defaultText(RtMidiHost::kServerGone));
+        }
+        if (!watch_.answering()) {
+            return notAnswering();
         }
         if (!watch_.connected(ourPort(), port.name)) {
             return hostFailure(RtMidiHost::kDestinationGone,
@@ -123,7 +141,9 @@ public:
         if (!midi_) {
             return {};
         }
-        if (!watch_.serverRunning()) {
+        // After the server has gone no cycle comes, and a server that does
+        // not answer never replies: the port is left to the end of the process.
+        if (!watch_.serverRunning() || !watch_.awaitCycle()) {
             keepUntilExit(std::move(midi_));
             return {};
         }
@@ -136,18 +156,35 @@ private:
 
     std::string ourPort() const { return client_ + ":" + RtMidiHost::kPortName; }
 
+    static HostResult notAnswering() {
+        return hostFailure(RtMidiHost::kNotAnswering, defaultText(RtMidiHost::kNotAnswering));
+    }
+
     /// A new connection shows in the graph that clients read only from the
     /// server's next cycle on, so a missing one is looked for until
-    /// kConnectWait has passed.
+    /// kConnectWait has passed. Once it shows, the link may not carry data
+    /// yet (PipeWire shows it before its link is ready, and a busy server
+    /// switches graphs late): it must have been there for kSettleCycles
+    /// cycles and kSettleTime, within the same wait.
     bool connectedWithin(const OutputPort& port) {
         const std::string ours = ourPort();
-        const auto deadline = std::chrono::steady_clock::now() + kConnectWait;
+        const auto start = std::chrono::steady_clock::now();
+        const auto deadline = start + kConnectWait;
+        std::optional<std::uint64_t> shownAtCycle;
+        auto shownAt = start;
         while (watch_.serverRunning()) {
-            if (watch_.connected(ours, port.name)) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!watch_.connected(ours, port.name)) {
+                shownAtCycle.reset();
+            } else if (!shownAtCycle) {
+                shownAtCycle = watch_.cycles();
+                shownAt = now;
+            } else if (watch_.cycles() >= *shownAtCycle + kSettleCycles &&
+                       now - shownAt >= kSettleTime) {
                 return true;
             }
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
+            if (now > deadline) {
+                return shownAtCycle.has_value();
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
