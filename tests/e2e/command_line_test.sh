@@ -10,7 +10,7 @@ set -uo pipefail
 zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
 # shellcheck source=/dev/null
-source "$source_dir/scripts/jack-dummy.sh"
+source "$source_dir/scripts/test-server.sh"
 
 root=$(mktemp -d /tmp/zr70-cli.XXXXXX)
 export HOME=$root/home XDG_CONFIG_HOME=$root/config

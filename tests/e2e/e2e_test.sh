@@ -8,7 +8,7 @@ set -uo pipefail
 
 zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
-source "$source_dir/scripts/jack-dummy.sh"
+source "$source_dir/scripts/test-server.sh"
 source "$source_dir/tests/e2e/x11.sh"
 
 root=$(mktemp -d /tmp/zr70-e2e.XXXXXX)
