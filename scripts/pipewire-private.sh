@@ -22,6 +22,15 @@
 # libjack ignores JACK_DEFAULT_SERVER: instances are kept apart by their
 # runtime folder (socket "pipewire-0" in it). Callers should
 # `trap pw_private_stop EXIT` so nothing is left behind.
+#
+# Run as a command:
+#
+#   pipewire-private.sh serve FOLDER
+#                               become an instance (exec pipewire) whose
+#                               runtime folder is FOLDER/run, for a caller
+#                               that owns the process and the folder, and
+#                               selects the instance for its JACK clients with
+#                               XDG_RUNTIME_DIR=FOLDER/run
 
 PW_PRIVATE_PID=${PW_PRIVATE_PID:-}
 PW_DUMP_PID=${PW_DUMP_PID:-}
@@ -144,6 +153,15 @@ _pw_restore() {
     _PW_SAVED_ENV=()
 }
 
+# _pw_serve FOLDER: replaces the shell by an instance on FOLDER/run.
+_pw_serve() {
+    mkdir -p "$1/run"
+    chmod 0700 "$1/run"
+    _pw_write_config "$1/pipewire.conf"
+    export XDG_RUNTIME_DIR=$1/run PIPEWIRE_RUNTIME_DIR=$1/run
+    exec pipewire -c "$1/pipewire.conf" </dev/null
+}
+
 pw_private_start() {
     if [[ -n "$PW_PRIVATE_PID" ]]; then
         echo "pw_private_start: an instance runs already (pid $PW_PRIVATE_PID)" >&2
@@ -199,3 +217,14 @@ pw_private_stop() {
     fi
     _pw_restore
 }
+
+if [[ "${BASH_SOURCE[0]}" == "$0" ]]; then
+    set -euo pipefail
+    case "${1:-}" in
+    serve) _pw_serve "${2:?pipewire-private.sh serve FOLDER}" ;;
+    *)
+        echo "usage: pipewire-private.sh serve FOLDER (or source it)" >&2
+        exit 2
+        ;;
+    esac
+fi

@@ -3,28 +3,26 @@
 #include "app/application_name.h"
 #include "app/qt_text.h"
 #include "app/settings_profile.h"
+#include "app/termination_signals.h"
 #include "converter/parameter_set.h"
-#include "midi/rtmidi_host.h"
+#include "midi/midi_output_port.h"
+#include "midi/system_midi_host.h"
 #include "preset/preset_commands.h"
 #include "preset/preset_file.h"
 #include "preset/sysex_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSettings>
 #include <QTextStream>
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace zr70 {
 namespace {
-
-constexpr std::string_view kDeviceKey = "mididevice";
-constexpr const char* kDeviceNameKey = "zr70/mididevicename";
-constexpr int kNoStoredDevice = -1;
 
 QString fromStd(const std::string& text) {
     return toQString(text);
@@ -69,21 +67,13 @@ OutputChoice chooseByArgument(const QString& wanted, const std::vector<QString>&
                     .arg(parts.size())};
 }
 
-/// The stored output: the one whose whole name is the stored name, else the
-/// stored index (none stored means the first).
+/// The output the panel would open at start (see storedOutput).
 OutputChoice chooseStored(const CommandLineContext& context, const std::vector<QString>& names) {
-    if (context.storedOutputName) {
-        const QString stored = fromStd(*context.storedOutputName);
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (names[i] == stored) {
-                return {static_cast<int>(i), {}};
-            }
-        }
+    std::vector<std::string> listed;
+    for (const QString& name : names) {
+        listed.push_back(name.toStdString());
     }
-    int index = context.settings.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
-    if (index == kNoStoredDevice) {
-        index = 0;
-    }
+    const int index = storedOutput(context.settings, listed);
     if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
         return {-1, QStringLiteral("the stored MIDI output %1 is not there; choose one with "
                                    "--output")
@@ -92,28 +82,53 @@ OutputChoice chooseStored(const CommandLineContext& context, const std::vector<Q
     return {index, {}};
 }
 
-/// Opens device `index`, hands it every message and closes it. Every call to
-/// the host for a send is here. Nothing on success, else what failed.
-std::optional<QString> sendToDevice(MidiHost& host, int index, const QString& name,
-                                    const std::vector<MessageBytes>& messages) {
+/// How a send ended: nothing on success, else what failed, or the request to
+/// end that stopped it.
+struct SendEnd {
+    std::optional<QString> error;
+    int signal = 0;
+    std::size_t sent = 0;
+};
+
+/// Opens device `index`, hands it every message and closes it; a request to
+/// end stops it before the open or between messages, and the device closes
+/// all the same. Every call to the host for a send is here.
+SendEnd sendToDevice(MidiHost& host, int index, const QString& name,
+                     const std::vector<MessageBytes>& messages,
+                     const std::function<int()>& endRequested) {
     const auto failed = [&](const char* what, const HostResult& result) {
         return QStringLiteral("%1 %2: %3")
             .arg(QLatin1String(what), name, fromStd(cutErrorText(result.text)));
     };
-    if (const HostResult opened = host.openDevice(index); !opened.ok()) {
-        return failed("cannot open", opened);
+    const auto requested = [&] { return endRequested ? endRequested() : 0; };
+    SendEnd end;
+    if ((end.signal = requested()) != 0) {
+        return end;
     }
-    std::optional<QString> error;
+    if (const HostResult opened = host.openDevice(index); !opened.ok()) {
+        end.error = failed("cannot open", opened);
+        return end;
+    }
     for (const MessageBytes& message : messages) {
-        if (const HostResult sent = host.sendLongMessage(message); !sent.ok()) {
-            error = failed("sending failed to", sent);
+        if ((end.signal = requested()) != 0) {
             break;
         }
+        if (const HostResult sent = host.sendLongMessage(message); !sent.ok()) {
+            end.error = failed("sending failed to", sent);
+            break;
+        }
+        ++end.sent;
     }
-    if (const HostResult closed = host.closeDevice(); !closed.ok() && !error) {
-        error = failed("cannot close", closed);
+    if (const HostResult closed = host.closeDevice(); !closed.ok() && !end.error) {
+        end.error = failed("cannot close", closed);
     }
-    return error;
+    return end;
+}
+
+QString signalText(int number) {
+    return QStringLiteral("ended by signal %1 (%2)")
+        .arg(number)
+        .arg(QString::fromLocal8Bit(strsignal(number)));
 }
 
 class CommandLine {
@@ -123,6 +138,12 @@ public:
     int run(const QStringList& arguments);
 
 private:
+    int runMode(const QStringList& arguments);
+    /// Ends after a request to end: one line, status kEndedBySignal + number.
+    int ended(int number, const QString& what = {}) {
+        fail(signalText(number) + what);
+        return kEndedBySignal + number;
+    }
     int fail(const QString& text) {
         context_.err << QCoreApplication::applicationName() << ": " << text << Qt::endl;
         return kCommandFailed;
@@ -148,6 +169,18 @@ private:
 };
 
 int CommandLine::run(const QStringList& arguments) {
+    const int status = runMode(arguments);
+    // A request to end that came while a mode ran, after its work was done,
+    // still tells the caller the run was ended.
+    if (status < kEndedBySignal && context_.endRequested) {
+        if (const int number = context_.endRequested(); number != 0) {
+            return ended(number);
+        }
+    }
+    return status;
+}
+
+int CommandLine::runMode(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "The Korvan ZR-70 control panel. Without arguments it opens its window; with "
@@ -291,10 +324,19 @@ int CommandLine::send(const QString& presetPath, const std::optional<QString>& o
     if (choice.index < 0) {
         return fail(choice.error);
     }
-    const std::optional<QString> error =
+    const std::vector<MessageBytes> messages = sendAllMessages(*set);
+    const SendEnd end =
         sendToDevice(context_.host(), choice.index, names[static_cast<std::size_t>(choice.index)],
-                     sendAllMessages(*set));
-    return error ? fail(*error) : kCommandSucceeded;
+                     messages, context_.endRequested);
+    if (end.error) {
+        return fail(*end.error);
+    }
+    if (end.signal != 0) {
+        return ended(end.signal, QStringLiteral(" after %1 of %2 messages; the output is closed")
+                                     .arg(end.sent)
+                                     .arg(messages.size()));
+    }
+    return kCommandSucceeded;
 }
 
 int CommandLine::exportSysEx(const QString& presetPath, const QString& sysExPath) {
@@ -345,15 +387,6 @@ int runCommandLine(const QStringList& arguments, CommandLineContext context) {
     return CommandLine(context).run(arguments);
 }
 
-std::optional<std::string> readStoredOutputName(const QString& path) {
-    const QSettings settings(path, QSettings::IniFormat);
-    const QVariant value = settings.value(QLatin1String(kDeviceNameKey));
-    if (!value.isValid() || value.typeId() != QMetaType::QString || value.toString().isEmpty()) {
-        return std::nullopt;
-    }
-    return value.toString().toStdString();
-}
-
 int commandLineMain(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     // The same name as the panel's, so the same settings file.
@@ -361,17 +394,36 @@ int commandLineMain(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(ZR70_VERSION));
 
     const SettingsProfile settings;
-    std::unique_ptr<RtMidiHost> host;
+    // Made before the host, gone after it: a second request while the host
+    // closes ends the process at once.
+    TerminationSignals termination;
+    int requested = 0;
+    QObject::connect(&termination, &TerminationSignals::received, [&requested](int number) {
+        if (requested == 0) {
+            requested = number;
+        }
+    });
+    std::unique_ptr<SystemMidiHost> host;
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return runCommandLine(QCoreApplication::arguments(),
-                          {[&host]() -> MidiHost& {
-                               if (!host) {
-                                   host = std::make_unique<RtMidiHost>();
-                               }
-                               return *host;
-                           },
-                           settings, readStoredOutputName(settings.filePath()), out, err});
+    const int status = runCommandLine(QCoreApplication::arguments(),
+                                      {[&host]() -> MidiHost& {
+                                           if (!host) {
+                                               host = std::make_unique<SystemMidiHost>();
+                                           }
+                                           return *host;
+                                       },
+                                       settings, out, err,
+                                       [&requested] {
+                                           // The signal's pipe is read here.
+                                           QCoreApplication::processEvents();
+                                           return requested;
+                                       }});
+    // JACK's clients close here; a server that does not answer is left behind.
+    if (host && !host->finish()) {
+        endProcessAtOnce(status);
+    }
+    return status;
 }
 
 } // namespace zr70

@@ -7,8 +7,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
-#include <string>
 
 class QTextStream;
 
@@ -19,6 +17,9 @@ enum CommandLineStatus : int {
     kCommandSucceeded = 0,
     kCommandFailed = 1, ///< a bad file, a missing output, a failed send...
     kUsageError = 2,    ///< arguments the command line does not understand
+    /// 128 + the signal's number: ended by a request to end, after closing
+    /// what was open (130 for Ctrl+C, as a shell reports it).
+    kEndedBySignal = 128,
 };
 
 /// What the command line works with besides its arguments.
@@ -28,10 +29,12 @@ struct CommandLineContext {
     std::function<MidiHost&()> host;
     /// The settings file, only ever read.
     const IntegerSettings& settings;
-    /// "mididevicename" from the settings file, when it has one.
-    std::optional<std::string> storedOutputName;
     QTextStream& out;
     QTextStream& err;
+    /// The request to end (SIGTERM, SIGINT, SIGHUP) that has arrived, 0 for
+    /// none. Asked before the output opens, before each message and when the
+    /// mode is done; none when empty.
+    std::function<int()> endRequested = {};
 };
 
 /// The program without a window. `arguments` are the whole command line, the
@@ -43,16 +46,15 @@ struct CommandLineContext {
 ///   --import-syx IN.syx OUT.zr      a SysEx file's settings as a preset
 ///   --help, --version
 ///
-/// Each failure writes one line to `err`. Returns a CommandLineStatus.
+/// Each failure writes one line to `err`. Returns a CommandLineStatus; after a
+/// request to end, kEndedBySignal + its number and one line.
 int runCommandLine(const QStringList& arguments, CommandLineContext context);
 
 /// main() with arguments: runs runCommandLine on a QCoreApplication (no
-/// display needed) with the real MIDI host and the settings file of the
-/// program, and returns the exit status.
+/// display needed) with the MIDI host the panel uses, the settings file of the
+/// program and SIGTERM, SIGINT and SIGHUP as requests to end (a second one
+/// half a second later ends the process at once), and returns the exit
+/// status. A JACK server that does not answer is left behind with _exit.
 int commandLineMain(int argc, char* argv[]);
-
-/// "mididevicename" in section zr70 of the settings file at `path`, when it
-/// holds a single non-empty text.
-std::optional<std::string> readStoredOutputName(const QString& path);
 
 } // namespace zr70

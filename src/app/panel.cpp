@@ -2,14 +2,16 @@
 
 #include "app/settings_profile.h"
 #include "midi/midi_output_port.h"
+#include "preset/file_chooser.h"
 #include "preset/preset_commands.h"
 #include "preset/preset_file.h"
+#include "preset/sysex_file.h"
 
 namespace zr70 {
 
 Panel::Panel(MidiHost& host, IntegerSettings& settings, UserMessages& messages,
              FileChooser& chooser, QObject* parent)
-    : QObject(parent), settings_(settings),
+    : QObject(parent), settings_(settings), messages_(messages), chooser_(chooser),
       port_(std::make_unique<MidiOutputPort>(host, settings, messages)),
       presetFile_(std::make_unique<PresetFile>(selections_, messages)),
       commands_(std::make_unique<PresetCommands>(*presetFile_, chooser, messages)) {}
@@ -82,6 +84,58 @@ int Panel::save(const QString& path) {
 
 int Panel::saveDefault() {
     return presetFile_->saveDefault();
+}
+
+namespace {
+
+constexpr const char* kSysExNameRule = "the name of a SysEx file ends in .syx or .SYX";
+
+} // namespace
+
+int Panel::exportSysEx(const QString& path) {
+    if (!SysExFile::hasExtension(path)) {
+        messages_.show(QStringLiteral("Wrong filename extension: %1")
+                           .arg(QLatin1String(kSysExNameRule))
+                           .toStdString());
+        return 0;
+    }
+    QString error;
+    if (!SysExFile::write(path, selections_, &error)) {
+        messages_.show(QStringLiteral("Failed on exporting %1: %2").arg(path, error).toStdString());
+        return 0;
+    }
+    return 1;
+}
+
+int Panel::importSysEx(const QString& path) {
+    if (!SysExFile::hasExtension(path)) {
+        messages_.show(
+            QStringLiteral("Wrong file type: %1").arg(QLatin1String(kSysExNameRule)).toStdString());
+        return 0;
+    }
+    QString error;
+    const std::optional<SysExFile::Import> imported = SysExFile::read(path, &error);
+    if (!imported) {
+        messages_.show(QStringLiteral("Failed on importing %1: %2").arg(path, error).toStdString());
+        return 0;
+    }
+    selections_ = imported->set;
+    loaded();
+    return 1;
+}
+
+void Panel::exportChosenSysEx() {
+    if (const std::optional<QString> path =
+            chooser_.chooseFileToSave(FileChooser::FileType::SysEx)) {
+        exportSysEx(*path);
+    }
+}
+
+void Panel::importChosenSysEx() {
+    if (const std::optional<QString> path =
+            chooser_.chooseFileToLoad(FileChooser::FileType::SysEx)) {
+        importSysEx(*path);
+    }
 }
 
 void Panel::loadChosenPreset() {

@@ -61,6 +61,18 @@ public:
     int save(const QString& path); ///< 1 when saved, 0 after a message
     int saveDefault();             ///< save("default.zr") in the current directory
 
+    /// Writes the send-all messages of the selections as the SysEx file at
+    /// `path`. 1 when written, 0 after a message.
+    int exportSysEx(const QString& path);
+    /// Sets every list the SysEx file at `path` has a valid message for; the
+    /// others get no selection. Sends them all when the flag is set, as a
+    /// load does. 1 when imported, 0 after a message (nothing changed).
+    int importSysEx(const QString& path);
+
+    // The window's context menu.
+    void exportChosenSysEx(); ///< "Export SysEx..."
+    void importChosenSysEx(); ///< "Import SysEx..."
+
     // The Presets buttons.
     void loadChosenPreset(); ///< "Load Preset"
     void saveChosenPreset(); ///< "Save Preset"
@@ -86,6 +98,8 @@ private:
     void transmit(const MessageBytes& message);
 
     IntegerSettings& settings_;
+    UserMessages& messages_;
+    FileChooser& chooser_;
     ParameterSet selections_;
     bool sendAfterLoad_ = false;
     std::unique_ptr<MidiOutputPort> port_;

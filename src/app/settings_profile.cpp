@@ -95,11 +95,35 @@ bool SettingsProfile::writeInt(std::string_view section, std::string_view key, s
 }
 
 bool SettingsProfile::writeInts(std::string_view section, std::initializer_list<Entry> entries) {
+    return writeValues(section, entries, {});
+}
+
+std::optional<std::string> SettingsProfile::readText(std::string_view section,
+                                                     std::string_view key) const {
+    const QSettings settings(filePath_, QSettings::IniFormat);
+    const QVariant value = settings.value(settingsKey(section, key));
+    if (!value.isValid() || value.typeId() != QMetaType::QString || value.toString().isEmpty()) {
+        return std::nullopt;
+    }
+    return value.toString().toStdString();
+}
+
+bool SettingsProfile::writeText(std::string_view section, std::string_view key,
+                                std::string_view value) {
+    return writeValues(section, {}, {{key, value}});
+}
+
+bool SettingsProfile::writeValues(std::string_view section, std::initializer_list<Entry> integers,
+                                  std::initializer_list<TextEntry> texts) {
     removeLockWithoutOwner(filePath_ + QStringLiteral(".lock"));
     QSettings settings(filePath_, QSettings::IniFormat);
-    for (const auto& [key, value] : entries) {
+    for (const auto& [key, value] : integers) {
         // Written as a decimal string, so the file holds exactly "key=-10".
         settings.setValue(settingsKey(section, key), QString::number(value));
+    }
+    for (const auto& [key, value] : texts) {
+        // A text with a comma is written quoted, so it reads back as one text.
+        settings.setValue(settingsKey(section, key), toQString(value));
     }
     // One sync for all of them: a drag reports many moves, and each sync
     // locks, rewrites and flushes the whole file.

@@ -6,7 +6,7 @@
 
 namespace zr70 {
 
-/// Integer settings in "<application name>.INI" in the user's configuration
+/// Integer settings, and texts beside them, in "<application name>.INI" in the user's configuration
 /// directory. Every write reaches the file at once; nothing is written at exit.
 class SettingsProfile : public IntegerSettings {
 public:
@@ -19,6 +19,11 @@ public:
                          std::int32_t fallback) const override;
     bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override;
     bool writeInts(std::string_view section, std::initializer_list<Entry> entries) override;
+    std::optional<std::string> readText(std::string_view section,
+                                        std::string_view key) const override;
+    bool writeText(std::string_view section, std::string_view key, std::string_view value) override;
+    bool writeValues(std::string_view section, std::initializer_list<Entry> integers,
+                     std::initializer_list<TextEntry> texts) override;
 
     const QString& filePath() const { return filePath_; }
 

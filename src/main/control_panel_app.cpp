@@ -5,9 +5,7 @@
 #include "app/settings_profile.h"
 #include "app/termination_signals.h"
 #include "app/window_placement.h"
-#include "midi/bounded_midi_host.h"
-#include "midi/joined_midi_host.h"
-#include "midi/rtmidi_host.h"
+#include "midi/system_midi_host.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_file_chooser.h"
 #include "ui/dialog_units.h"
@@ -57,14 +55,9 @@ int ControlPanelApp::run() {
 
     MessageBoxMessages messages;
     DialogFileChooser chooser;
-    // The ALSA sequencer answers at once. No wait on a JACK server that has
-    // stopped answering takes longer than about 2 s, and the ALSA outputs
-    // work on without it. The ALSA host is made first: RtMidi's creation of
-    // an output is not to run on two threads at once.
-    RtMidiHost alsa(RtMidiHost::Apis::AlsaOnly);
-    BoundedMidiHost jack([] { return std::make_unique<RtMidiHost>(RtMidiHost::Apis::JackOnly); },
-                         "The JACK server does not answer.");
-    JoinedMidiHost host({&alsa, &jack});
+    // No wait on a JACK server that has stopped answering takes longer than
+    // about 2 s, and the ALSA outputs work on without it.
+    SystemMidiHost host;
     TerminationSignals termination;
     Panel panel(host, settings, messages, chooser);
     ControlPanelDialog window(panel, start);
@@ -83,7 +76,7 @@ int ControlPanelApp::run() {
         panel.shutDown();
     }
     // JACK's clients close here; a server that does not answer is left behind.
-    if (!jack.finish()) {
+    if (!host.finish()) {
         endProcessAtOnce(0);
     }
     return 0;

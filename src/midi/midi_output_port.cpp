@@ -6,6 +6,7 @@ namespace zr70 {
 namespace {
 
 constexpr std::string_view kDeviceKey = "mididevice";
+constexpr std::string_view kDeviceNameKey = "mididevicename";
 constexpr int kNoStoredDevice = -1;
 
 constexpr std::string_view kNoDevicesText = "No MIDI out devices found";
@@ -13,6 +14,29 @@ constexpr std::string_view kBusyText = "Selected device is busy";
 constexpr std::string_view kCloseFailedText = "Unable to close MIDI OUT";
 
 } // namespace
+
+int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names) {
+    if (const std::optional<std::string> name =
+            settings.readText(kSettingsSection, kDeviceNameKey)) {
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            if (names[index] == *name) {
+                return static_cast<int>(index);
+            }
+        }
+    }
+    const int stored = settings.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
+    return stored == kNoStoredDevice ? 0 : stored;
+}
+
+void storeOutput(IntegerSettings& settings, int index, const std::vector<std::string>& names) {
+    if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
+        // No name to go with it: a stored name stays for its device to come back.
+        settings.writeInt(kSettingsSection, kDeviceKey, index);
+        return;
+    }
+    settings.writeValues(kSettingsSection, {{kDeviceKey, index}},
+                         {{kDeviceNameKey, names[static_cast<std::size_t>(index)]}});
+}
 
 MidiOutputPort::MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages)
     : host_(host), settings_(settings), messages_(messages) {}
@@ -28,8 +52,7 @@ MidiOutputPort::StartResult MidiOutputPort::start() {
         names_.push_back(listedDeviceName(host_, index));
     }
 
-    const int stored = settings_.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
-    current_ = stored == kNoStoredDevice ? 0 : stored;
+    current_ = storedOutput(settings_, names_);
 
     if (const HostResult opened = open(current_); !opened.ok()) {
         // The device did not open: the program goes on with the port closed,
@@ -38,7 +61,7 @@ MidiOutputPort::StartResult MidiOutputPort::start() {
     }
 
     show(current_);
-    settings_.writeInt(kSettingsSection, kDeviceKey, current_);
+    storeOutput(settings_, current_, names_);
     return StartResult::Running;
 }
 
@@ -54,7 +77,7 @@ void MidiOutputPort::changeDevice(int position) {
 
     if (open(position).ok()) {
         current_ = position;
-        settings_.writeInt(kSettingsSection, kDeviceKey, current_);
+        storeOutput(settings_, current_, names_);
         return;
     }
 

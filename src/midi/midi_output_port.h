@@ -12,6 +12,16 @@
 
 namespace zr70 {
 
+/// The output stored in the settings, among the listed `names`: the one whose
+/// whole name is "mididevicename", else "mididevice" as it is stored (0 when
+/// nothing is), which may name no entry. The panel's start-up and the command
+/// line's --send both choose by this.
+int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names);
+
+/// Stores output `index` at once: "mididevice", then "mididevicename" with its
+/// listed name when `index` names an entry of `names`.
+void storeOutput(IntegerSettings& settings, int index, const std::vector<std::string>& names);
+
 /// The program's one connection to a MIDI output device: lists the devices,
 /// opens the remembered one at start, switches on the user's pick, hands every
 /// parameter message over and closes the device at shutdown.
@@ -21,7 +31,9 @@ public:
 
     MidiOutputPort(MidiHost& host, IntegerSettings& settings, UserMessages& messages);
 
-    /// Lists the devices, opens the stored one and stores its index. Returns
+    /// Lists the devices, opens the stored one (see storedOutput) and stores
+    /// it again (see storeOutput): a device found by its name at a new place
+    /// is stored at its new index. Returns
     /// EndProgram when there is no device; the caller ends the program with
     /// exit status 0.
     StartResult start();

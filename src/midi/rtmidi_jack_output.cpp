@@ -30,9 +30,10 @@ constexpr std::chrono::milliseconds kConnectWait{1000};
 
 /// How long a new connection must have shown before the first message goes:
 /// PipeWire lost every message sent within a few cycles of it showing in
-/// about one open of four, and none after 30 ms.
-constexpr std::uint64_t kSettleCycles = 3;
-constexpr std::chrono::milliseconds kSettleTime{30};
+/// about one open of four, and with 30 ms still some on a loaded machine;
+/// none after 100 ms.
+constexpr std::uint64_t kSettleCycles = 8;
+constexpr std::chrono::milliseconds kSettleTime{100};
 
 /// RtMidi's JACK output waits up to a second for a process cycle when its
 /// port closes, and after the server has gone no cycle comes. Such an output

@@ -10,9 +10,12 @@ namespace zr70 {
 /// user cancelled or the dialog failed.
 class FileChooser {
 public:
+    /// The files a dialog offers: preset files (.zr) or SysEx files (.syx).
+    enum class FileType { Preset, SysEx };
+
     virtual ~FileChooser() = default;
-    virtual std::optional<QString> chooseFileToLoad() = 0;
-    virtual std::optional<QString> chooseFileToSave() = 0;
+    virtual std::optional<QString> chooseFileToLoad(FileType type = FileType::Preset) = 0;
+    virtual std::optional<QString> chooseFileToSave(FileType type = FileType::Preset) = 0;
 };
 
 } // namespace zr70

@@ -65,6 +65,9 @@ Panel::StartResult ControlPanelDialog::initialise() {
     }
     initialised_ = true;
 
+    systemMenu_->addSeparator();
+    addCommand(*systemMenu_, tr("Export SysEx..."), kExportSysExCommand);
+    addCommand(*systemMenu_, tr("Import SysEx..."), kImportSysExCommand);
     appendAboutEntry(*systemMenu_, toQString(kAboutMenuText));
     setWindowIcon(programIcon());
     for (std::string_view label : kTabLabels) {
@@ -134,6 +137,12 @@ void ControlPanelDialog::systemCommand(int command) {
     switch (command & kCommandMask) {
     case kAboutCommand:
         openAbout();
+        break;
+    case kExportSysExCommand:
+        panel_.exportChosenSysEx();
+        break;
+    case kImportSysExCommand:
+        panel_.importChosenSysEx();
         break;
     case kMinimizeCommand:
         showMinimized();

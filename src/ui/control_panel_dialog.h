@@ -6,7 +6,7 @@
 //
 //   MessageBoxMessages messages;      // UserMessages
 //   DialogFileChooser chooser;        // FileChooser
-//   RtMidiHost host; SettingsProfile settings;
+//   SystemMidiHost host; SettingsProfile settings;
 //   Panel panel(host, settings, messages, chooser);
 //
 //   ControlPanelDialog window(panel, clientTopLeft);
@@ -42,6 +42,9 @@ class TabControl;
 /// lowest four equal 10h opens the About box.
 inline constexpr int kMinimizeCommand = 0xF020;
 inline constexpr int kCloseCommand = 0xF060;
+/// The SysEx entries of the window menu, outside the About box's 16 to 31.
+inline constexpr int kExportSysExCommand = 0x20;
+inline constexpr int kImportSysExCommand = 0x30;
 
 class ControlPanelDialog : public QDialog {
     Q_OBJECT
@@ -51,14 +54,16 @@ public:
     /// starts nothing.
     ControlPanelDialog(Panel& panel, QPoint startPosition);
 
-    /// The initialisation, once, before the window is first shown: About entry,
+    /// The initialisation, once, before the window is first shown: SysEx and
+    /// About entries,
     /// icon, tabs, the Panel's start-up (shown on the pages as it goes),
     /// Controls page shown, window placed at the start position. EndProgram:
     /// end with status 0 at once.
     Panel::StartResult initialise();
 
-    /// Runs a command of the window menu: the About box for 16 to 31, else the
-    /// window's own handling (minimise, close); unknown commands do nothing.
+    /// Runs a command of the window menu: the About box for 16 to 31, the SysEx
+    /// export for 32 to 47 and import for 48 to 63, else the window's own
+    /// handling (minimise, close); unknown commands do nothing.
     void systemCommand(int command);
 
     /// Appends a separator and the About entry (command 16) to `menu`, or

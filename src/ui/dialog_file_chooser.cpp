@@ -18,21 +18,23 @@ bool isPattern(const QFileInfo& chosen) {
 
 } // namespace
 
-std::optional<QString> DialogFileChooser::chooseFileToLoad() {
-    return choose(false);
+std::optional<QString> DialogFileChooser::chooseFileToLoad(FileType type) {
+    return choose(false, type);
 }
 
-std::optional<QString> DialogFileChooser::chooseFileToSave() {
-    return choose(true);
+std::optional<QString> DialogFileChooser::chooseFileToSave(FileType type) {
+    return choose(true, type);
 }
 
-std::optional<QString> DialogFileChooser::choose(bool save) {
-    const QString fileType = QString::fromLatin1(kFileType);
+std::optional<QString> DialogFileChooser::choose(bool save, FileType type) {
+    const bool sysEx = type == FileType::SysEx;
+    const QString fileType = QString::fromLatin1(sysEx ? kSysExFileType : kFileType);
+    const QString initialName = QString::fromLatin1(sysEx ? kSysExInitialName : kInitialName);
     QString directory; // at first wherever the dialog starts by itself
-    QString name = QString::fromLatin1(kInitialName);
+    QString name = initialName;
     // A pattern typed into the name box and confirmed lists the files that
     // match it, in the same directory, and the user chooses on. It is never
-    // handed on as a file name: "*.ZR" is no place to save to.
+    // handed on as a file name: "*.ZR" or "*.syx" is no place to save to.
     for (;;) {
         QFileDialog dialog(owner_.data(), QString(), directory, fileType);
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -45,7 +47,7 @@ std::optional<QString> DialogFileChooser::choose(bool save) {
             options |= QFileDialog::DontUseNativeDialog;
         }
         dialog.setOptions(options);
-        if (name != QLatin1String(kInitialName)) {
+        if (name != initialName) {
             const QString typed = name + QLatin1String(" (") + name + QLatin1Char(')');
             dialog.setNameFilters({typed, fileType});
             dialog.selectNameFilter(typed);

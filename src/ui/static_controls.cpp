@@ -29,8 +29,9 @@ QSize BitmapImage::sizeHint() const {
 void BitmapImage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect outer = rect();
+    // A double raised border: both rings lit above and left, shaded below and right.
     qDrawShadePanel(&painter, outer, palette(), false, 1);
-    qDrawShadePanel(&painter, outer.adjusted(1, 1, -1, -1), palette(), true, 1);
+    qDrawShadePanel(&painter, outer.adjusted(1, 1, -1, -1), palette(), false, 1);
     painter.drawImage(QPoint(kBorder, kBorder), image_);
 }
 

@@ -16,8 +16,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-/// A bitmap drawn at its own pixel size inside a double border, raised
-/// outside and sunk inside; the control takes the size of the two together.
+/// A bitmap drawn at its own pixel size inside a double raised border; the
+/// control takes the size of the two together.
 class BitmapImage : public QWidget {
     Q_OBJECT
 public:

@@ -55,8 +55,9 @@ struct CommandLineTest : ::testing::Test {
         err.clear();
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        const int status = runCommandLine(arguments, {[this]() -> MidiHost& { return host; },
-                                                      settings, storedName, outStream, errStream});
+        const int status =
+            runCommandLine(arguments, {[this]() -> MidiHost& { return host; }, settings, outStream,
+                                       errStream, endRequested});
         outStream.flush();
         errStream.flush();
         return status;
@@ -77,7 +78,7 @@ struct CommandLineTest : ::testing::Test {
     ParameterSet preset = ParameterSet::defaults();
     testing::FakeMidiHost host;
     testing::MemorySettings settings;
-    std::optional<std::string> storedName;
+    std::function<int()> endRequested;
     QString out;
     QString err;
 };
@@ -166,13 +167,13 @@ TEST_F(CommandLineTest, WithoutOutputTheStoredNameWinsOverTheStoredIndex) {
     EXPECT_EQ(opened(), 1);
 
     // The outputs moved: the stored name finds its output at its new index.
-    storedName = "JACK: synth:midi_in";
+    settings.texts["zr70/mididevicename"] = "JACK: synth:midi_in";
     host.calls.clear();
     ASSERT_EQ(run({"--send", "@song.zr"}), 0);
     EXPECT_EQ(opened(), 2);
 
     // A name that is not listed leaves the index.
-    storedName = "USB MIDI Interface";
+    settings.texts["zr70/mididevicename"] = "USB MIDI Interface";
     host.calls.clear();
     ASSERT_EQ(run({"--send", "@song.zr"}), 0);
     EXPECT_EQ(opened(), 1);
@@ -182,7 +183,29 @@ TEST_F(CommandLineTest, WithoutOutputTheStoredNameWinsOverTheStoredIndex) {
     EXPECT_EQ(run({"--send", "@song.zr"}), 1);
     EXPECT_TRUE(err.contains("the stored MIDI output 5 is not there")) << err.toStdString();
     EXPECT_EQ(opened(), -1);
-    EXPECT_TRUE(settings.writes.empty());
+    EXPECT_TRUE(settings.order.empty());
+}
+
+TEST_F(CommandLineTest, ARequestToEndStopsTheSendClosesTheOutputAndEndsWithItsStatus) {
+    // SIGTERM arrives while the third message is handed over.
+    int asked = 0;
+    endRequested = [&] { return host.sent.size() >= 3 ? 15 : (++asked, 0); };
+    EXPECT_EQ(run({"--send", "@song.zr"}), 128 + 15);
+    EXPECT_EQ(host.sent.size(), 3u);
+    EXPECT_EQ(host.closeCount, 1);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(err.contains("ended by signal 15")) << err.toStdString();
+    EXPECT_TRUE(err.contains("after 3 of 15 messages")) << err.toStdString();
+    EXPECT_EQ(asked, 4) << "asked before the open and before each message";
+
+    // One that came before the output opened opens nothing; one that came
+    // while a file was converted still ends the run with its status.
+    host.calls.clear();
+    endRequested = [] { return 2; };
+    EXPECT_EQ(run({"--send", "@song.zr"}), 128 + 2);
+    EXPECT_EQ(opened(), -1);
+    EXPECT_EQ(run({"--export-syx", "@song.zr", "@song.syx"}), 128 + 2);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
 }
 
 TEST_F(CommandLineTest, ExportAndImportConvertBetweenPresetsAndSysExFiles) {

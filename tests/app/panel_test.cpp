@@ -1,4 +1,5 @@
 #include "app/panel.h"
+#include "preset/sysex_file.h"
 #include "support/fakes.h"
 #include "support/shell_fakes.h"
 
@@ -212,6 +213,77 @@ TEST_F(PanelTest, ChoosingTheOutputAlreadyChosenOpensItAgain) {
     panel.chooseOutput(2);
     EXPECT_EQ(opens(), (std::vector<std::string>{"close", "open 2"}));
     EXPECT_EQ(host.openIndex, 2);
+}
+
+TEST_F(PanelTest, TheStoredNameFindsItsOutputWhenTheOrderChangedAndTheIndexFollows) {
+    // "Converter" was output 1; a new interface now comes first.
+    settings.values["zr70/mididevice"] = 1;
+    settings.texts["zr70/mididevicename"] = "Converter";
+    host.devices = {"USB Interface", "Through", "Converter", "Synth"};
+    ASSERT_EQ(panel.start(), Panel::StartResult::Running);
+    EXPECT_EQ(host.openIndex, 2);
+    EXPECT_EQ(panel.selectedOutput(), 2);
+    EXPECT_EQ(settings.values["zr70/mididevice"], 2);
+    EXPECT_EQ(settings.order, (std::vector<std::string>{"zr70/mididevice", "zr70/mididevicename"}));
+
+    // Every change stores both, index first.
+    settings.order.clear();
+    panel.chooseOutput(3);
+    EXPECT_EQ(settings.texts["zr70/mididevicename"], "Synth");
+    EXPECT_EQ(settings.order, (std::vector<std::string>{"zr70/mididevice", "zr70/mididevicename"}));
+}
+
+TEST_F(PanelTest, SysExExportWritesTheSelectionsAndImportSetsAndSendsWhatItFound) {
+    panel.start();
+    panel.pick(0, 9);
+    chooser.saveAnswer = directory.filePath("set.syx");
+    panel.exportChosenSysEx();
+    QFile file(directory.filePath("set.syx"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), SysExFile::encode(panel.selections()));
+
+    // Two settings and another maker's message: the other lists get none.
+    ParameterSet two;
+    two.set(3, 1);
+    two.set(5, 1);
+    writeFile("two.SYX", QByteArray::fromHex("f0431000f7") + SysExFile::encode(two));
+    host.sent.clear();
+    events.clear();
+    chooser.loadAnswer = directory.filePath("two.SYX");
+    panel.importChosenSysEx();
+    EXPECT_EQ(messages.shown.size(), 1u) << messages.shown.back(); // the start-up's DEFAULT.ZR
+    EXPECT_EQ(panel.selections(), two);
+    EXPECT_EQ(host.sent.size(), 2u);
+    EXPECT_EQ(events.front(), "shown");
+    using Type = FileChooser::FileType;
+    EXPECT_EQ(chooser.types, (std::vector<Type>{Type::SysEx, Type::SysEx}));
+
+    panel.setSendAfterLoad(false);
+    ASSERT_EQ(panel.importSysEx(directory.filePath("set.syx")), 1);
+    EXPECT_EQ(panel.selections().selection(0), 9);
+    EXPECT_EQ(host.sent.size(), 2u);
+}
+
+TEST_F(PanelTest, SysExFailuresSayWhyAndChangeNothing) {
+    panel.start();
+    const ParameterSet before = panel.selections();
+    writeFile("other.syx", QByteArray::fromHex("f0431000f7"));
+    EXPECT_EQ(panel.importSysEx(directory.filePath("other.syx")), 0);
+    EXPECT_EQ(panel.importSysEx(directory.filePath("missing.syx")), 0);
+    EXPECT_EQ(panel.importSysEx(directory.filePath("set.zr")), 0);
+    EXPECT_EQ(panel.exportSysEx(directory.filePath("set.txt")), 0);
+    EXPECT_EQ(panel.exportSysEx(directory.filePath("no-folder/set.syx")), 0);
+    ASSERT_EQ(messages.shown.size(), 6u); // the start-up's DEFAULT.ZR first
+    EXPECT_TRUE(messages.shown[1].starts_with("Failed on importing")) << messages.shown[1];
+    EXPECT_NE(messages.shown[1].find("no setting of the ZR-70"), std::string::npos);
+    EXPECT_TRUE(messages.shown[3].starts_with("Wrong file type")) << messages.shown[3];
+    EXPECT_TRUE(messages.shown[5].starts_with("Failed on exporting")) << messages.shown[5];
+    EXPECT_EQ(panel.selections(), before);
+    EXPECT_TRUE(host.sent.empty());
+    // A cancelled dialog does nothing.
+    panel.importChosenSysEx();
+    panel.exportChosenSysEx();
+    EXPECT_EQ(messages.shown.size(), 6u);
 }
 
 TEST_F(PanelTest, MovesStoreXThenYAndShutDownClosesTheOutputOnce) {

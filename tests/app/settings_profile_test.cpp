@@ -61,6 +61,20 @@ TEST_F(SettingsProfileTest, EveryWriteReachesTheFileAtOnceAsDecimalText) {
     EXPECT_EQ(next.readInt(kSettingsSection, "mididevice", -1), 0);
 }
 
+TEST_F(SettingsProfileTest, AnOutputsNameIsWrittenWithItsIndexAndReadBackWhole) {
+    SettingsProfile profile(path());
+    EXPECT_FALSE(profile.readText(kSettingsSection, "mididevicename").has_value());
+    // A comma would make an unquoted value a list; the name reads back whole.
+    EXPECT_TRUE(profile.writeValues(kSettingsSection, {{"mididevice", 3}},
+                                    {{"mididevicename", "JACK: a, b \xC3\xA9"}}));
+    EXPECT_EQ(fileText(),
+              QByteArray("[zr70]\nmididevice=3\nmididevicename=\"JACK: a, b \xC3\xA9\"\n"));
+    const SettingsProfile next(path());
+    EXPECT_EQ(next.readInt(kSettingsSection, "mididevice", -1), 3);
+    EXPECT_EQ(next.readText(kSettingsSection, "mididevicename"), "JACK: a, b \xC3\xA9");
+    EXPECT_FALSE(next.readText(kSettingsSection, "xpos").has_value());
+}
+
 TEST_F(SettingsProfileTest, ThirtyTwoBitLimitsReadBackExactly) {
     SettingsProfile profile(path());
     profile.writeInt(kSettingsSection, "xpos", INT32_MIN);

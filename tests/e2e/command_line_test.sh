@@ -21,7 +21,11 @@ dump=$root/dump.txt
 passed=0
 failed=0
 
+cli_pid=
+
 cleanup() {
+    [[ -n "$cli_pid" ]] && kill -KILL "$cli_pid" 2>/dev/null
+    [[ -n "$JACK_DUMMY_PID" ]] && kill -CONT "$JACK_DUMMY_PID" 2>/dev/null
     jack_dummy_stop
     rm -rf "$root"
 }
@@ -42,7 +46,7 @@ check() { # check <description> <command...>
 # run <args...>: runs zr70, keeping its status, stdout and stderr; a run that
 # does not end within 20 s counts as hung (status 124).
 run() {
-    timeout 20 "$zr70" "$@" >"$root/out" 2>"$root/err"
+    timeout -k 5 20 "$zr70" "$@" >"$root/out" 2>"$root/err"
     status=$?
 }
 
@@ -111,6 +115,41 @@ check "--send --output by index reaches the receiver (status $status)" \
 run --send "$root/live.zr" --output no-such-output
 check "an unknown --output ends with status 1 (status $status)" test "$status" = 1
 check "with one line on stderr" test "$(wc -l <"$root/err")" = 1
+
+# A server that stops answering (SIGSTOP) holds up no command: JACK is given
+# about 2 s, and the send ends with a failure.
+kill -STOP "$JACK_DUMMY_PID"
+run --send "$root/live.zr" --output dump
+kill -CONT "$JACK_DUMMY_PID"
+check "--send against a stopped JACK server ends with status 1, not hung (status $status)" \
+    test "$status" = 1
+check "with one line on stderr" test "$(wc -l <"$root/err")" = 1
+echo "stderr: $(cat "$root/err")"
+
+# catches_term <pid>: the process handles SIGTERM itself by now.
+catches_term() {
+    local mask
+    mask=$(sed -n 's/^SigCgt:[[:space:]]*//p' "/proc/$1/status" 2>/dev/null) || return 1
+    [[ -n "$mask" ]] && (((16#$mask >> 14) & 1))
+}
+
+# SIGTERM while the send waits on the stopped server: the send ends as
+# asked, says so, and reports the signal in its status (128 + 15).
+kill -STOP "$JACK_DUMMY_PID"
+"$zr70" --send "$root/live.zr" --output dump >"$root/out" 2>"$root/err" &
+cli_pid=$!
+deadline=$((SECONDS + 10))
+until catches_term "$cli_pid" || ((SECONDS >= deadline)); do sleep 0.02; done
+kill -TERM "$cli_pid" 2>/dev/null
+deadline=$((SECONDS + 20))
+while kill -0 "$cli_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.02; done
+kill -KILL "$cli_pid" 2>/dev/null # hung: the check below fails
+wait "$cli_pid"
+status=$?
+cli_pid=
+kill -CONT "$JACK_DUMMY_PID"
+check "SIGTERM during --send ends it with status 143 (status $status)" test "$status" = 143
+check "saying it was ended by the signal" grep -q "ended by signal 15" "$root/err"
 
 jack_dump_stop
 run --send "$root/live.zr" --output dump

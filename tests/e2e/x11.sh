@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for driving the real program on a private X server. Source this file.
 
 # Starts Xvfb on a free display and exports DISPLAY. Sets XVFB_PID. The server
@@ -45,10 +46,6 @@ window_position() {
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
 }
 
-window_size() {
-    xwininfo -id "$1" | awk '/Width:/ {w=$NF} /Height:/ {h=$NF} END {print w, h}'
-}
-
 # Gives the window the keyboard focus and types the keys (xdotool names).
 keys_to() {
     local id=$1
@@ -57,20 +54,53 @@ keys_to() {
     xdotool key --delay 60 "$@"
 }
 
-# The text a message box shows, read off the screen: the window is captured,
-# enlarged and read with OCR, so what is checked is what the user sees.
-message_text() {
-    local shot
-    shot=$(mktemp /tmp/zr70-box.XXXXXX.png)
-    sleep 0.3 # let the box paint
-    import -window "$1" "$shot" 2>/dev/null &&
-        convert "$shot" -resize 300% -colorspace Gray "$shot" &&
-        tesseract "$shot" - 2>/dev/null
-    rm -f "$shot"
+# Starts a private D-Bus session bus, on which the program offers its
+# accessibility interface (AT-SPI) and the accessibility bus is started when
+# first asked for. Sets DBUS_PID; everything the bus starts runs in its process
+# group and is stopped with it.
+dbus_start() {
+    local fifo address
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    setsid dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$fifo" \
+        </dev/null >/dev/null 2>&1 &
+    DBUS_PID=$!
+    read -r -t 10 address <"$fifo" || { rm -f "$fifo"; echo "dbus-daemon did not start" >&2; return 1; }
+    rm -f "$fifo"
+    export DBUS_SESSION_BUS_ADDRESS=$address QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }
 
-# Clicks at (x, y) inside the window's client area.
-click_in() {
-    local id=$1 x=$2 y=$3
-    xdotool mousemove --window "$id" "$x" "$y" click 1
+dbus_stop() {
+    if [[ -n "${DBUS_PID:-}" ]]; then
+        kill -TERM -- "-$DBUS_PID" 2>/dev/null
+        wait "$DBUS_PID" 2>/dev/null
+        # Services it started may take a moment to see the bus go.
+        local tries=100
+        while ((tries-- > 0)) && pgrep -g "$DBUS_PID" >/dev/null; do sleep 0.05; done
+        kill -KILL -- "-$DBUS_PID" 2>/dev/null
+    fi
+    DBUS_PID=
+    return 0
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.05
+    done
+}
+
+atspi() {
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi.py" "$@"
+}
+
+# Clicks with the mouse on the control of process PID with the given
+# accessibility role and name, where the accessibility interface says it is.
+click_control() { # click_control PID ROLE NAME
+    local x y
+    read -r x y < <(atspi centre "$@") || return 1
+    xdotool mousemove --sync "$x" "$y" click 1
 }

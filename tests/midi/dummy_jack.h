@@ -189,16 +189,32 @@ inline std::vector<DumpedMessage> readDump(const std::string& path) {
     return messages;
 }
 
-/// A JACK server of our own in dummy mode (no sound hardware), selected for
-/// this process and its children through JACK_DEFAULT_SERVER.
+/// A JACK server of our own without sound hardware, selected for this process
+/// and its children: a dummy-mode jackd through JACK_DEFAULT_SERVER, or, when
+/// the test runs with ZR70_TEST_SERVER=pipewire (and PipeWire's libjack first
+/// on its library path), a private PipeWire instance through its runtime
+/// folder, as PipeWire's libjack ignores JACK_DEFAULT_SERVER.
 class DummyJack {
 public:
     DummyJack()
         : name_("zr70t" + std::to_string(::getpid()) + "x" + std::to_string(nextNumber())),
           directory_(std::filesystem::temp_directory_path() / name_) {
+        removeDirectoriesOfEndedRuns();
         std::filesystem::create_directories(directory_);
+        if (onPipeWire()) {
+            const std::string run = (directory_ / "run").string();
+            ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+            ::setenv("PIPEWIRE_RUNTIME_DIR", run.c_str(), 1);
+            ::setenv("PIPEWIRE_REMOTE", "pipewire-0", 1);
+        }
         ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
+    }
+
+    /// Whether this test run uses PipeWire rather than jackd.
+    static bool onPipeWire() {
+        const char* server = std::getenv("ZR70_TEST_SERVER");
+        return server != nullptr && std::string(server) == "pipewire";
     }
     ~DummyJack() {
         // Receivers leave properly: a killed client keeps the server waiting
@@ -208,7 +224,10 @@ public:
         }
         receivers_.clear();
         stopServer();
-        removeLeftovers();
+        // Clients of a killed jackd leave their semaphores behind.
+        if (!onPipeWire()) {
+            ChildProcess(findProgram("bash"), {script(), "clean", name_}, "/dev/null").finish();
+        }
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);
     }
@@ -222,6 +241,9 @@ public:
                 return std::string(tool) + " is not installed (Debian package jackd2)";
             }
         }
+        if (onPipeWire() && findProgram("pipewire").empty()) {
+            return "pipewire is not installed (Debian packages pipewire, pipewire-jack)";
+        }
         return {};
     }
 
@@ -229,36 +251,55 @@ public:
     std::string path(const std::string& file) const { return (directory_ / file).string(); }
 
     /// Starts the server and waits until it answers; false when it does not.
+    /// How the server is started and cleaned up after is the business of
+    /// scripts/jack-dummy.sh alone; the process (jackd, which the script
+    /// becomes) belongs to this object.
     bool startServer() {
-        // SIGTERM, not SIGKILL, when the test dies: see stopServer.
-        server_ = std::make_unique<ChildProcess>(
-            findProgram("jackd"),
-            std::vector<std::string>{"--no-realtime", "--name", name_, "--port-max", "64", "-d",
-                                     "dummy", "-r", "48000", "-p", "256", "-C", "0", "-P", "0"},
-            path("jackd.log"), path("jackd.err"), SIGTERM);
-        return server_->started() && waitFor([this] { return server_->running() && answers(); });
+        // JACK's table has room for eight servers, which other runs on the
+        // machine may fill for a while, or runs that were killed with their
+        // servers: a server that ends at once is started again a few times,
+        // after the places of servers that are gone have been freed.
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            if (attempt > 0) {
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+            }
+            // SIGTERM, not SIGKILL, when the test dies: see stopServer.
+            server_ = std::make_unique<ChildProcess>(
+                findProgram("bash"),
+                std::vector<std::string>{script(), "serve",
+                                         onPipeWire() ? directory_.string() : name_},
+                path("server.log"), path("server.err"), SIGTERM);
+            if (!server_->started()) {
+                return false;
+            }
+            if (waitFor([this] { return !server_->running() || answers(); }) &&
+                server_->running()) {
+                return true;
+            }
+            const bool ended = !server_->running();
+            stopServer(SIGKILL);
+            if (ended) {
+                // The table may be full of servers that are gone.
+                ChildProcess(findProgram("bash"), {script(), "free-stale"}, "/dev/null")
+                    .finish(std::chrono::seconds(60));
+            }
+        }
+        return false;
     }
 
-    /// Stops the server the way a user would (SIGTERM), or kills it.
-    ///
-    /// JACK keeps its servers in a table in shared memory with room for eight;
-    /// a killed server keeps its place there, and only a server of the same
-    /// name takes it over. So after a kill the server is started once more
-    /// under its name and stopped properly, or eight killed servers would keep
-    /// every later one from starting.
+    /// Stops the server the way a user would (SIGTERM), or kills it. A server
+    /// that had to be killed keeps its place in JACK's table of eight servers,
+    /// which the script frees.
     void stopServer(int signal = SIGTERM) {
         if (!server_) {
             return;
         }
         const bool properly = server_->stop(signal);
         server_.reset();
-        if (!properly) {
-            ChildProcess again(
-                findProgram("jackd"),
-                {"--no-realtime", "--name", name_, "-d", "dummy", "-C", "0", "-P", "0"},
-                "/dev/null", "/dev/null", SIGTERM);
-            waitFor([&] { return !again.running() || answers(); });
-            again.stop(SIGTERM);
+        // PipeWire keeps no table of servers.
+        if (!properly && !onPipeWire()) {
+            ChildProcess(findProgram("bash"), {script(), "free", name_}, "/dev/null")
+                .finish(std::chrono::seconds(30));
         }
     }
 
@@ -304,22 +345,58 @@ private:
         return ++number;
     }
 
-    /// jack_lsp exits with 0 only when it reached the server.
+    /// jack_lsp exits with 0 only when it reached the server (and is killed
+    /// after 5 s, as PipeWire's waits for ever on a server that has stopped).
     bool answers() const {
         ChildProcess lsp(findProgram("jack_lsp"), {}, "/dev/null");
         return lsp.finish() == 0;
     }
 
-    /// A server that was killed leaves its shared memory and semaphores in
-    /// /dev/shm; they carry the server's name.
-    void removeLeftovers() const {
+    /// A test process that was killed (a timeout, a crash) could not remove
+    /// its directory, nor the semaphores its clients left in /dev/shm; its
+    /// children died with it. What test processes that are gone left is
+    /// removed here.
+    static void removeDirectoriesOfEndedRuns() {
         std::error_code error;
+        const auto ended = [](const std::string& name, std::size_t at) {
+            // "zr70t<pid>x<number>" at `at` in `name`
+            if (name.compare(at, 5, "zr70t") != 0) {
+                return false;
+            }
+            const std::size_t x = name.find('x', at + 5);
+            if (x == std::string::npos || x == at + 5) {
+                return false;
+            }
+            const std::string pid = name.substr(at + 5, x - at - 5);
+            return pid.find_first_not_of("0123456789") == std::string::npos && pid.size() < 10 &&
+                   ::kill(std::stoi(pid), 0) != 0 && errno == ESRCH;
+        };
+        const auto temp = std::filesystem::temp_directory_path();
+        for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
+            if (ended(entry.path().filename().string(), 0)) {
+                std::filesystem::remove_all(entry.path(), error);
+            }
+        }
         for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
             const std::string file = entry.path().filename().string();
-            if (file.find("_" + name_ + "_") != std::string::npos) {
+            const std::size_t at = file.find("_zr70t");
+            if (at != std::string::npos && ended(file, at + 1)) {
                 std::filesystem::remove(entry.path(), error);
             }
         }
+    }
+
+    /// The script that starts the server, and cleans up after a jackd.
+    static std::string script() {
+#ifdef ZR70_SCRIPTS_DIR
+        const std::filesystem::path scripts = ZR70_SCRIPTS_DIR;
+#else
+        const std::filesystem::path scripts =
+            std::filesystem::path(__FILE__).parent_path() / "../../scripts";
+#endif
+        return (scripts / (onPipeWire() ? "pipewire-private.sh" : "jack-dummy.sh"))
+            .lexically_normal()
+            .string();
     }
 
     std::string name_;

@@ -78,8 +78,9 @@ public:
     std::vector<std::vector<std::uint8_t>> sent;
 };
 
-/// Settings kept in memory; `writes` lists ("section/key", value) in the order
-/// written.
+/// Settings kept in memory; `writes` lists ("section/key", value) of the
+/// integers in the order written, `order` the "section/key" of every integer
+/// and text written.
 class MemorySettings : public IntegerSettings {
 public:
     std::int32_t readInt(std::string_view section, std::string_view key,
@@ -91,23 +92,45 @@ public:
         const std::string name = std::string(section) + "/" + std::string(key);
         values[name] = value;
         writes.emplace_back(name, value);
+        order.push_back(name);
+        return true;
+    }
+    std::optional<std::string> readText(std::string_view section,
+                                        std::string_view key) const override {
+        const auto found = texts.find(std::string(section) + "/" + std::string(key));
+        if (found == texts.end() || found->second.empty()) {
+            return std::nullopt;
+        }
+        return found->second;
+    }
+    bool writeText(std::string_view section, std::string_view key,
+                   std::string_view value) override {
+        const std::string name = std::string(section) + "/" + std::string(key);
+        texts[name] = std::string(value);
+        order.push_back(name);
         return true;
     }
     std::map<std::string, std::int32_t> values;
+    std::map<std::string, std::string> texts;
     std::vector<std::pair<std::string, std::int32_t>> writes;
+    std::vector<std::string> order;
 };
 
-/// Answers each dialog with the scripted path, or as cancelled.
+/// Answers each dialog with the scripted path, or as cancelled; `types`
+/// lists the file type of every dialog.
 class ScriptedChooser : public FileChooser {
 public:
-    std::optional<QString> chooseFileToLoad() override {
+    std::optional<QString> chooseFileToLoad(FileType type = FileType::Preset) override {
         ++loadDialogs;
+        types.push_back(type);
         return loadAnswer;
     }
-    std::optional<QString> chooseFileToSave() override {
+    std::optional<QString> chooseFileToSave(FileType type = FileType::Preset) override {
         ++saveDialogs;
+        types.push_back(type);
         return saveAnswer;
     }
+    std::vector<FileType> types;
     std::optional<QString> loadAnswer;
     std::optional<QString> saveAnswer;
     int loadDialogs = 0;

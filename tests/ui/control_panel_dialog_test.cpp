@@ -1,6 +1,7 @@
 // The main window at work: start-up, tabs, picks, the device list, the preset
 // buttons, the About entry, closing and shutdown, with a scripted MIDI host.
 
+#include "preset/sysex_file.h"
 #include "support/fakes.h"
 #include "ui/about_dialog.h"
 #include "ui/control_panel_dialog.h"
@@ -434,6 +435,34 @@ TEST_F(ControlPanelDialogTest, TheWindowMenuEndsWithASeparatorAndTheAboutEntry) 
     EXPECT_TRUE(empty.actions().isEmpty());
 }
 
+TEST_F(ControlPanelDialogTest, TheWindowMenuOffersSysExExportAndImportBeforeAbout) {
+    ASSERT_EQ(start(), Panel::StartResult::Running);
+    QMenu& menu = window->systemMenu();
+    QAction* exportEntry = nullptr;
+    QAction* importEntry = nullptr;
+    for (QAction* action : menu.actions()) {
+        if (action->text() == "Export SysEx...") {
+            exportEntry = action;
+        } else if (action->text() == "Import SysEx...") {
+            importEntry = action;
+        }
+    }
+    ASSERT_NE(exportEntry, nullptr);
+    ASSERT_NE(importEntry, nullptr);
+    EXPECT_LT(menu.actions().indexOf(importEntry), menu.actions().indexOf(menu.actions().back()));
+
+    chooser.saveAnswer = directory.filePath("set.syx");
+    window->systemCommand(exportEntry->data().toInt());
+    EXPECT_TRUE(QFile::exists(directory.filePath("set.syx")));
+    ParameterSet one;
+    one.set(3, 1);
+    writeFile("one.syx", SysExFile::encode(one));
+    chooser.loadAnswer = directory.filePath("one.syx");
+    window->systemCommand(importEntry->data().toInt());
+    EXPECT_EQ(controls().selection(3), 1);
+    EXPECT_EQ(controls().selection(0), kNoSelection);
+}
+
 TEST_F(ControlPanelDialogTest, CommandsSixteenToThirtyOneOpenTheAboutBoxOverTheWindow) {
     startAndShow();
     for (int command : {16, 24, 31}) {
@@ -481,7 +510,7 @@ TEST(AboutDialogTest, EnterClosesTheBoxAsOkAndEscapeAsCancel) {
 TEST_F(ControlPanelDialogTest, OtherCommandsGoToTheWindowsOwnHandling) {
     startAndShow();
     testing::ModalWatch watch;
-    window->systemCommand(32);
+    window->systemCommand(64);
     window->systemCommand(0);
     window->systemCommand(0xF010); // the bits above the lowest four are not 10h
     EXPECT_TRUE(window->isVisible());

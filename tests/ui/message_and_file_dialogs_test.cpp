@@ -120,6 +120,18 @@ TEST_F(FileDialogsTest, OpenDialogOffersZrFilesAndTakesNamesThatDoNotExist) {
     EXPECT_EQ(QDir::currentPath(), startDirectory);
 }
 
+TEST_F(FileDialogsTest, SysExDialogsOfferSyxFiles) {
+    for (const bool save : {false, true}) {
+        const auto watch = choose("set.SYX");
+        const std::optional<QString> chosen =
+            save ? chooser.chooseFileToSave(FileChooser::FileType::SysEx)
+                 : chooser.chooseFileToLoad(FileChooser::FileType::SysEx);
+        EXPECT_EQ(chosen, directory.filePath("set.SYX"));
+        EXPECT_EQ(filters, QStringList{"*.syx (*.syx *.SYX)"});
+        EXPECT_EQ(initialName, QString("*.syx"));
+    }
+}
+
 TEST_F(FileDialogsTest, SaveDialogReplacesAFileWithoutAsking) {
     QFile existing(directory.filePath("live.zr"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));

@@ -26,7 +26,8 @@ cleanup() {
 }
 trap cleanup EXIT
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-export DISPLAY=:$(head -1 "$work/display")
+DISPLAY=:$(head -1 "$work/display")
+export DISPLAY
 
 # Waits for a window called $1 and writes it to $2.
 capture() {
