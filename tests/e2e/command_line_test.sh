@@ -44,10 +44,14 @@ check() { # check <description> <command...>
 }
 
 # run <args...>: runs zr70, keeping its status, stdout and stderr; a run that
-# does not end within 20 s counts as hung (status 124).
+# does not end within 20 s counts as hung (status 124). PipeWire's libjack
+# itself now and then prints a failed check of its own when a port closes
+# while a cycle runs ("'mb != NULL' failed at .../pipewire-jack.c:...
+# jack_midi_clear_buffer()"); that line is not the program's.
 run() {
     timeout -k 5 20 "$zr70" "$@" >"$root/out" 2>"$root/err"
     status=$?
+    sed -i "/^'mb != NULL' failed at .*pipewire-jack\.c/d" "$root/err"
 }
 
 # "f0 41 10 70 12 00 00 ii vv cs f7" for parameter ii and value byte vv.
