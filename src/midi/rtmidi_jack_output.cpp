@@ -35,6 +35,10 @@ constexpr std::chrono::milliseconds kConnectWait{1000};
 constexpr std::uint64_t kSettleCycles = 8;
 constexpr std::chrono::milliseconds kSettleTime{100};
 
+/// Cycles after the last send before a close: RtMidi's cycle that empties its
+/// buffer, the receiver's, and one to spare.
+constexpr std::uint64_t kDrainCycles = 3;
+
 /// RtMidi's JACK output waits up to a second for a process cycle when its
 /// port closes, and after the server has gone no cycle comes. Such an output
 /// is kept, unused, until the process ends rather than closed.
@@ -134,6 +138,7 @@ public:
             return sent;
         }
         backlog_ += bytes;
+        lastSend_ = now;
         return {};
     }
 
@@ -147,6 +152,15 @@ public:
         if (!watch_.serverRunning() || !watch_.awaitCycle()) {
             keepUntilExit(std::move(midi_));
             return {};
+        }
+        // RtMidi hands what is still in its buffer to the port in the next
+        // cycle and unregisters the port after it; PipeWire then drops what
+        // that cycle carried. The messages are given a few cycles to leave.
+        while (watch_.cycles() < lastSend_ + kDrainCycles) {
+            if (!watch_.awaitCycle()) {
+                keepUntilExit(std::move(midi_));
+                return {};
+            }
         }
         return closePort();
     }
@@ -197,6 +211,7 @@ private:
     bool open_ = false;
     std::size_t backlog_ = 0;
     std::uint64_t backlogSince_ = 0;
+    std::uint64_t lastSend_ = 0; ///< the watch's cycle count at the last send
 };
 
 } // namespace

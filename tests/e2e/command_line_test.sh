@@ -154,6 +154,7 @@ cli_pid=
 kill -CONT "$JACK_DUMMY_PID"
 check "SIGTERM during --send ends it with status 143 (status $status)" test "$status" = 143
 check "saying it was ended by the signal" grep -q "ended by signal 15" "$root/err"
+grep -q "ended by signal 15" "$root/err" || echo "stderr: $(cat "$root/err")"
 
 jack_dump_stop
 run --send "$root/live.zr" --output dump
