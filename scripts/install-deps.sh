@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-    jackd2 xvfb xdotool x11-utils imagemagick fonts-dejavu-core time
+    jackd2 pipewire pipewire-jack pipewire-bin xvfb xdotool x11-utils imagemagick fonts-dejavu-core time
     desktop-file-utils appstream
     # the whole-program test reads the panel through its accessibility
     # interface on a private D-Bus session

@@ -3,8 +3,9 @@
 #
 # On a machine without any MIDI output (no ALSA sequencer, no JACK server), the
 # panel would only say "No MIDI out devices found". So that you can still see
-# it work, this starts a private JACK server in dummy mode with a monitor
-# client, launches the panel against it and prints every System Exclusive
+# it work, this starts a private sound server with a monitor client (PipeWire,
+# through its JACK library, where it is installed; a JACK server in dummy mode
+# otherwise), launches the panel against it and prints every System Exclusive
 # message the monitor receives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,19 +29,29 @@ if has_midi_output; then
     exec "$panel"
 fi
 
-source scripts/jack-dummy.sh
+# PipeWire where it is installed, as on current desktops; jackd otherwise.
+if [[ "${ZR70_DEMO_SERVER:-}" != jackd ]] && command -v pipewire >/dev/null &&
+    compgen -G '/usr/lib*/*/pipewire-0.3/jack/libjack.so.0' >/dev/null; then
+    source scripts/pipewire-private.sh
+    server="a private PipeWire instance"
+    server_start=pw_private_start dump_start=pw_dump_start server_stop=pw_private_stop
+else
+    source scripts/jack-dummy.sh
+    server="a private JACK server"
+    server_start=jack_dummy_start dump_start=jack_dump_start server_stop=jack_dummy_stop
+fi
 monitor_log=$(mktemp /tmp/zr70-monitor.XXXXXX)
 tail_pid=
 finish() {
     [[ -n "$tail_pid" ]] && kill "$tail_pid" 2>/dev/null
-    jack_dummy_stop
+    "$server_stop"
     rm -f "$monitor_log"
 }
 trap finish EXIT
 
-echo "No MIDI output on this machine: starting a private JACK server with a monitor."
-jack_dummy_start
-jack_dump_start "$monitor_log" monitor
+echo "No MIDI output on this machine: starting $server with a monitor."
+"$server_start"
+"$dump_start" "$monitor_log" monitor
 echo "The panel sends to monitor:input. Every message it receives is shown here:"
 tail -n +1 -f --pid=$$ "$monitor_log" | grep --line-buffered -iE ': f0 ' &
 tail_pid=$!

@@ -62,8 +62,11 @@ bool JackWatch::open(const std::string& name, jack_status_t& status) {
     if (client_ == nullptr) {
         return false;
     }
+    // jackd calls the first, PipeWire's libjack only the second.
     jack_on_info_shutdown(client_, &JackWatch::serverStopped, this);
+    jack_on_shutdown(client_, &JackWatch::serverGone, this);
     jack_set_process_callback(client_, &JackWatch::processCycle, this);
+    lastCycle_.store(nowNanoseconds(), std::memory_order_release);
     if (jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
@@ -81,12 +84,41 @@ bool JackWatch::serverSocketExists() {
            ::access((base + "0").c_str(), F_OK) == 0;
 }
 
+bool JackWatch::answering() const {
+    return nowNanoseconds() - lastCycle_.load(std::memory_order_acquire) <
+           std::chrono::nanoseconds(kStallLimit).count();
+}
+
+bool JackWatch::awaitCycle() const {
+    const std::uint64_t seen = cycles();
+    while (cycles() == seen) {
+        if (!serverRunning() || !answering()) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::int64_t JackWatch::nowNanoseconds() {
+    // The steady clock reads the vDSO: no system call in the process cycle.
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 int JackWatch::processCycle(jack_nframes_t, void* watch) {
-    static_cast<JackWatch*>(watch)->cycles_.fetch_add(1, std::memory_order_acq_rel);
+    auto* self = static_cast<JackWatch*>(watch);
+    self->lastCycle_.store(nowNanoseconds(), std::memory_order_release);
+    self->cycles_.fetch_add(1, std::memory_order_acq_rel);
     return 0;
 }
 
 void JackWatch::serverStopped(jack_status_t, const char*, void* watch) {
+    serverGone(watch);
+}
+
+void JackWatch::serverGone(void* watch) {
     static_cast<JackWatch*>(watch)->stopped_.store(true, std::memory_order_release);
 }
 

@@ -26,7 +26,9 @@ class JackWatch {
 public:
     JackWatch() = default;
     ~JackWatch() {
-        if (client_ != nullptr) {
+        // A close waits on the server; one that has stopped answering never
+        // replies, so its client is left to the end of the process.
+        if (client_ != nullptr && (!serverRunning() || awaitCycle())) {
             jack_client_close(client_);
         }
     }
@@ -43,6 +45,22 @@ public:
 
     std::uint64_t cycles() const { return cycles_.load(std::memory_order_acquire); }
 
+    /// Whether the server has run a process cycle within kStallLimit. A
+    /// server that is there but has stopped (a stopped process, a hung
+    /// driver) shows no other sign: it calls no callback, and every request
+    /// to it waits for ever.
+    bool answering() const;
+
+    /// Waits for the server's next cycle: true once it came, false when the
+    /// server has gone or has run none for kStallLimit. Before a request
+    /// that waits on the server, as answering() may still hold for a while
+    /// after the server has stopped.
+    bool awaitCycle() const;
+
+    /// Longer than the slowest cycle a server runs (PipeWire's longest
+    /// quantum, 8192 frames at 48 kHz, takes 171 ms).
+    static constexpr std::chrono::milliseconds kStallLimit{800};
+
     /// `base`, or `base` with a number, whichever no JACK client uses yet, so
     /// that the name of RtMidi's port is known.
     std::string unusedClientName(const std::string& base) const;
@@ -58,10 +76,13 @@ private:
 
     static int processCycle(jack_nframes_t, void* watch);
     static void serverStopped(jack_status_t, const char*, void* watch);
+    static void serverGone(void* watch);
+    static std::int64_t nowNanoseconds();
 
     jack_client_t* client_ = nullptr;
     std::atomic<bool> stopped_{false};
     std::atomic<std::uint64_t> cycles_{0};
+    std::atomic<std::int64_t> lastCycle_{0}; ///< steady clock, in nanoseconds
 };
 
 } // namespace zr70

@@ -26,6 +26,7 @@ public:
         kDestinationGone,  ///< the JACK destination or our connection to it has gone
         kOutputStalled,    ///< JACK has stopped taking messages from our port
         kCloseFailed,      ///< RtMidi could not close the port
+        kNotAnswering,     ///< the JACK server is there but runs no cycles
     };
 
     /// RtMidi's client name (JACK adds a number while it is taken) and the

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -27,8 +28,16 @@ constexpr std::size_t kJackBacklogLimit = 6000;
 /// never shows it.
 constexpr std::chrono::milliseconds kConnectWait{1000};
 
-/// Longest wait at a close for the last messages to leave.
-constexpr std::chrono::milliseconds kDrainWait{1000};
+/// How long a new connection must have shown before the first message goes:
+/// PipeWire lost every message sent within a few cycles of it showing in
+/// about one open of four, and with 30 ms still some on a loaded machine;
+/// none after 100 ms.
+constexpr std::uint64_t kSettleCycles = 8;
+constexpr std::chrono::milliseconds kSettleTime{100};
+
+/// Cycles after the last send before a close: RtMidi's cycle that empties its
+/// buffer, the receiver's, and one to spare.
+constexpr std::uint64_t kDrainCycles = 3;
 
 /// RtMidi's JACK output waits up to a second for a process cycle when its
 /// port closes, and after the server has gone no cycle comes. Such an output
@@ -43,7 +52,10 @@ public:
     JackOutput() : RtMidiOutput(PortNaming::Plain) {}
 
     ~JackOutput() override {
-        if (open_ && !watch_.serverRunning() && midi_) {
+        // RtMidi's client waits on the server when it closes: for a cycle
+        // after its port has gone, and for the server's reply.
+        const bool keep = watch_.serverRunning() ? !watch_.awaitCycle() : open_;
+        if (midi_ && keep) {
             keepUntilExit(std::move(midi_));
         }
         // RtMidi's client closes its port before the watch goes.
@@ -73,8 +85,13 @@ public:
     }
 
     HostResult open(const OutputPort& port) override {
-        if (!midi_ || !watch_.serverRunning()) {
+        if (!watch_.serverRunning() || (!midi_ && watch_.answering())) {
             return hostFailure(RtMidiHost::kServerGone, defaultText(RtMidiHost::kServerGone));
+        }
+        // Registering a port waits on the server. (Without RtMidi's client,
+        // kept after the server stopped answering, there is no port to open.)
+        if (!midi_ || !watch_.awaitCycle()) {
+            return notAnswering();
         }
         std::string nameNow;
         const std::optional<unsigned int> number = findPort(port, nameNow);
@@ -99,6 +116,9 @@ public:
         if (!watch_.serverRunning()) {
             return hostFailure(RtMidiHost::kServerGone, defaultText(RtMidiHost::kServerGone));
         }
+        if (!watch_.answering()) {
+            return notAnswering();
+        }
         if (!watch_.connected(ourPort(), port.name)) {
             return hostFailure(RtMidiHost::kDestinationGone,
                                port.display + " is not connected any more.");
@@ -118,7 +138,7 @@ public:
             return sent;
         }
         backlog_ += bytes;
-        lastSendCycle_ = now;
+        lastSend_ = now;
         return {};
     }
 
@@ -127,11 +147,21 @@ public:
         if (!midi_) {
             return {};
         }
-        if (!watch_.serverRunning()) {
+        // After the server has gone no cycle comes, and a server that does
+        // not answer never replies: the port is left to the end of the process.
+        if (!watch_.serverRunning() || !watch_.awaitCycle()) {
             keepUntilExit(std::move(midi_));
             return {};
         }
-        waitUntilSent();
+        // RtMidi hands what is still in its buffer to the port in the next
+        // cycle and unregisters the port after it; PipeWire then drops what
+        // that cycle carried. The messages are given a few cycles to leave.
+        while (watch_.cycles() < lastSend_ + kDrainCycles) {
+            if (!watch_.awaitCycle()) {
+                keepUntilExit(std::move(midi_));
+                return {};
+            }
+        }
         return closePort();
     }
 
@@ -141,36 +171,39 @@ private:
 
     std::string ourPort() const { return client_ + ":" + RtMidiHost::kPortName; }
 
+    static HostResult notAnswering() {
+        return hostFailure(RtMidiHost::kNotAnswering, defaultText(RtMidiHost::kNotAnswering));
+    }
+
     /// A new connection shows in the graph that clients read only from the
     /// server's next cycle on, so a missing one is looked for until
-    /// kConnectWait has passed.
+    /// kConnectWait has passed. Once it shows, the link may not carry data
+    /// yet (PipeWire shows it before its link is ready, and a busy server
+    /// switches graphs late): it must have been there for kSettleCycles
+    /// cycles and kSettleTime, within the same wait.
     bool connectedWithin(const OutputPort& port) {
         const std::string ours = ourPort();
-        const auto deadline = std::chrono::steady_clock::now() + kConnectWait;
+        const auto start = std::chrono::steady_clock::now();
+        const auto deadline = start + kConnectWait;
+        std::optional<std::uint64_t> shownAtCycle;
+        auto shownAt = start;
         while (watch_.serverRunning()) {
-            if (watch_.connected(ours, port.name)) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!watch_.connected(ours, port.name)) {
+                shownAtCycle.reset();
+            } else if (!shownAtCycle) {
+                shownAtCycle = watch_.cycles();
+                shownAt = now;
+            } else if (watch_.cycles() >= *shownAtCycle + kSettleCycles &&
+                       now - shownAt >= kSettleTime) {
                 return true;
             }
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
+            if (now > deadline) {
+                return shownAtCycle.has_value();
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return false;
-    }
-
-    /// RtMidi hands what was sent to its port only in its next process
-    /// cycle, and its close waits for one cycle at most a second, then takes
-    /// the port away with whatever is still in its buffer. So the port is
-    /// closed only once two cycles have passed since the last send, and the
-    /// receiver had its chance to read the messages; a server that runs no
-    /// cycles is not waited for longer than kDrainWait.
-    void waitUntilSent() {
-        const auto deadline = std::chrono::steady_clock::now() + kDrainWait;
-        while (watch_.serverRunning() && watch_.cycles() < lastSendCycle_ + 2 &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
     }
 
     JackWatch watch_;
@@ -178,7 +211,7 @@ private:
     bool open_ = false;
     std::size_t backlog_ = 0;
     std::uint64_t backlogSince_ = 0;
-    std::uint64_t lastSendCycle_ = 0; ///< the watch's cycle count at the last send
+    std::uint64_t lastSend_ = 0; ///< the watch's cycle count at the last send
 };
 
 } // namespace

@@ -67,6 +67,8 @@ std::string defaultText(int code) {
         return "JACK is not taking MIDI messages any more.";
     case RtMidiHost::kCloseFailed:
         return "The MIDI output device could not be closed.";
+    case RtMidiHost::kNotAnswering:
+        return "The JACK server is not answering.";
     default:
         return "Unknown MIDI error " + std::to_string(code) + ".";
     }

@@ -10,7 +10,7 @@ set -uo pipefail
 zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
 # shellcheck source=/dev/null
-source "$source_dir/scripts/jack-dummy.sh"
+source "$source_dir/scripts/test-server.sh"
 
 root=$(mktemp -d /tmp/zr70-cli.XXXXXX)
 export HOME=$root/home XDG_CONFIG_HOME=$root/config
@@ -44,10 +44,14 @@ check() { # check <description> <command...>
 }
 
 # run <args...>: runs zr70, keeping its status, stdout and stderr; a run that
-# does not end within 20 s counts as hung (status 124).
+# does not end within 20 s counts as hung (status 124). PipeWire's libjack
+# itself now and then prints a failed check of its own when a port closes
+# while a cycle runs ("'mb != NULL' failed at .../pipewire-jack.c:...
+# jack_midi_clear_buffer()"); that line is not the program's.
 run() {
     timeout -k 5 20 "$zr70" "$@" >"$root/out" 2>"$root/err"
     status=$?
+    sed -i "/^'mb != NULL' failed at .*pipewire-jack\.c/d" "$root/err"
 }
 
 # "f0 41 10 70 12 00 00 ii vv cs f7" for parameter ii and value byte vv.
@@ -150,6 +154,7 @@ cli_pid=
 kill -CONT "$JACK_DUMMY_PID"
 check "SIGTERM during --send ends it with status 143 (status $status)" test "$status" = 143
 check "saying it was ended by the signal" grep -q "ended by signal 15" "$root/err"
+grep -q "ended by signal 15" "$root/err" || echo "stderr: $(cat "$root/err")"
 
 jack_dump_stop
 run --send "$root/live.zr" --output dump

@@ -13,7 +13,7 @@ set -uo pipefail
 zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
 # shellcheck disable=SC1091 # sourced from the tree under test
-source "$source_dir/scripts/jack-dummy.sh"
+source "$source_dir/scripts/test-server.sh"
 # shellcheck disable=SC1091
 source "$source_dir/tests/e2e/x11.sh"
 

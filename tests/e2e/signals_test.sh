@@ -11,7 +11,7 @@ set -uo pipefail
 
 zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
-source "$source_dir/scripts/jack-dummy.sh"
+source "$source_dir/scripts/test-server.sh"
 source "$source_dir/tests/e2e/x11.sh"
 
 root=$(mktemp -d /tmp/zr70-signals.XXXXXX)
@@ -72,7 +72,7 @@ wait_exit() {
 # The server keeps a semaphore in /dev/shm for each of its clients until the
 # client closes, or until the server has given up on a client that died.
 panel_clients() {
-    find /dev/shm -maxdepth 1 -name "jack_sem.*_${JACK_DEFAULT_SERVER}_zr70*" -printf '%f\n'
+    find /dev/shm -maxdepth 1 -name "jack_sem.*_${JACK_DEFAULT_SERVER:-}_zr70*" -printf '%f\n'
 }
 no_panel_clients() {
     [[ -z "$(panel_clients)" ]] && ! jack_lsp 2>/dev/null | grep -q '^zr70'

@@ -189,8 +189,11 @@ inline std::vector<DumpedMessage> readDump(const std::string& path) {
     return messages;
 }
 
-/// A JACK server of our own in dummy mode (no sound hardware), selected for
-/// this process and its children through JACK_DEFAULT_SERVER.
+/// A JACK server of our own without sound hardware, selected for this process
+/// and its children: a dummy-mode jackd through JACK_DEFAULT_SERVER, or, when
+/// the test runs with ZR70_TEST_SERVER=pipewire (and PipeWire's libjack first
+/// on its library path), a private PipeWire instance through its runtime
+/// folder, as PipeWire's libjack ignores JACK_DEFAULT_SERVER.
 class DummyJack {
 public:
     DummyJack()
@@ -198,8 +201,20 @@ public:
           directory_(std::filesystem::temp_directory_path() / name_) {
         removeDirectoriesOfEndedRuns();
         std::filesystem::create_directories(directory_);
+        if (onPipeWire()) {
+            const std::string run = (directory_ / "run").string();
+            ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+            ::setenv("PIPEWIRE_RUNTIME_DIR", run.c_str(), 1);
+            ::setenv("PIPEWIRE_REMOTE", "pipewire-0", 1);
+        }
         ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
+    }
+
+    /// Whether this test run uses PipeWire rather than jackd.
+    static bool onPipeWire() {
+        const char* server = std::getenv("ZR70_TEST_SERVER");
+        return server != nullptr && std::string(server) == "pipewire";
     }
     ~DummyJack() {
         // Receivers leave properly: a killed client keeps the server waiting
@@ -209,8 +224,10 @@ public:
         }
         receivers_.clear();
         stopServer();
-        // Clients of a killed server leave their semaphores behind.
-        ChildProcess(findProgram("bash"), {script(), "clean", name_}, "/dev/null").finish();
+        // Clients of a killed jackd leave their semaphores behind.
+        if (!onPipeWire()) {
+            ChildProcess(findProgram("bash"), {script(), "clean", name_}, "/dev/null").finish();
+        }
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);
     }
@@ -223,6 +240,9 @@ public:
             if (findProgram(tool).empty()) {
                 return std::string(tool) + " is not installed (Debian package jackd2)";
             }
+        }
+        if (onPipeWire() && findProgram("pipewire").empty()) {
+            return "pipewire is not installed (Debian packages pipewire, pipewire-jack)";
         }
         return {};
     }
@@ -245,8 +265,10 @@ public:
             }
             // SIGTERM, not SIGKILL, when the test dies: see stopServer.
             server_ = std::make_unique<ChildProcess>(
-                findProgram("bash"), std::vector<std::string>{script(), "serve", name_},
-                path("jackd.log"), path("jackd.err"), SIGTERM);
+                findProgram("bash"),
+                std::vector<std::string>{script(), "serve",
+                                         onPipeWire() ? directory_.string() : name_},
+                path("server.log"), path("server.err"), SIGTERM);
             if (!server_->started()) {
                 return false;
             }
@@ -274,7 +296,8 @@ public:
         }
         const bool properly = server_->stop(signal);
         server_.reset();
-        if (!properly) {
+        // PipeWire keeps no table of servers.
+        if (!properly && !onPipeWire()) {
             ChildProcess(findProgram("bash"), {script(), "free", name_}, "/dev/null")
                 .finish(std::chrono::seconds(30));
         }
@@ -322,7 +345,8 @@ private:
         return ++number;
     }
 
-    /// jack_lsp exits with 0 only when it reached the server.
+    /// jack_lsp exits with 0 only when it reached the server (and is killed
+    /// after 5 s, as PipeWire's waits for ever on a server that has stopped).
     bool answers() const {
         ChildProcess lsp(findProgram("jack_lsp"), {}, "/dev/null");
         return lsp.finish() == 0;
@@ -362,14 +386,17 @@ private:
         }
     }
 
+    /// The script that starts the server, and cleans up after a jackd.
     static std::string script() {
-#ifdef ZR70_JACK_DUMMY_SCRIPT
-        return ZR70_JACK_DUMMY_SCRIPT;
+#ifdef ZR70_SCRIPTS_DIR
+        const std::filesystem::path scripts = ZR70_SCRIPTS_DIR;
 #else
-        return (std::filesystem::path(__FILE__).parent_path() / "../../scripts/jack-dummy.sh")
+        const std::filesystem::path scripts =
+            std::filesystem::path(__FILE__).parent_path() / "../../scripts";
+#endif
+        return (scripts / (onPipeWire() ? "pipewire-private.sh" : "jack-dummy.sh"))
             .lexically_normal()
             .string();
-#endif
     }
 
     std::string name_;
