@@ -1,8 +1,8 @@
 #pragma once
 
-#include "preset/user_messages.h"
 #include "preset/file_chooser.h"
 #include "preset/preset_file.h"
+#include "preset/user_messages.h"
 
 #include <QString>
 
