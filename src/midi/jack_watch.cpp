@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -67,6 +68,9 @@ bool JackWatch::open(const std::string& name, jack_status_t& status) {
     jack_on_shutdown(client_, &JackWatch::serverGone, this);
     jack_set_process_callback(client_, &JackWatch::processCycle, this);
     lastCycle_.store(nowNanoseconds(), std::memory_order_release);
+    // "3.0.0.0 (using PipeWire 0.3.65)" from PipeWire's libjack.
+    const char* version = jack_get_version_string();
+    pipeWire_ = version != nullptr && std::strstr(version, "PipeWire") != nullptr;
     if (jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;

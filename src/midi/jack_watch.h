@@ -67,6 +67,9 @@ public:
 
     bool connected(const std::string& source, const std::string& destination) const;
 
+    /// Whether the server is PipeWire's, through its own libjack.
+    bool pipeWire() const { return pipeWire_; }
+
 private:
     bool open(const std::string& name, jack_status_t& status);
 
@@ -80,6 +83,7 @@ private:
     static std::int64_t nowNanoseconds();
 
     jack_client_t* client_ = nullptr;
+    bool pipeWire_ = false;
     std::atomic<bool> stopped_{false};
     std::atomic<std::uint64_t> cycles_{0};
     std::atomic<std::int64_t> lastCycle_{0}; ///< steady clock, in nanoseconds

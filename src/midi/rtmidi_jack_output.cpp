@@ -28,12 +28,17 @@ constexpr std::size_t kJackBacklogLimit = 6000;
 /// never shows it.
 constexpr std::chrono::milliseconds kConnectWait{1000};
 
-/// How long a new connection must have shown before the first message goes:
-/// PipeWire lost every message sent within a few cycles of it showing in
-/// about one open of four, and with 30 ms still some on a loaded machine;
-/// none after 100 ms.
-constexpr std::uint64_t kSettleCycles = 8;
-constexpr std::chrono::milliseconds kSettleTime{100};
+/// How long a new connection must have shown before the first message goes.
+/// jackd shows a connection only in the graph its cycles already run, but
+/// PipeWire shows it before its link carries data: it lost every message sent
+/// within a few cycles of the connection showing in about one open of four,
+/// and with 30 ms still some on a loaded machine; none after 100 ms.
+struct Settle {
+    std::uint64_t cycles;
+    std::chrono::milliseconds time;
+};
+constexpr Settle kJackdSettle{1, std::chrono::milliseconds(0)};
+constexpr Settle kPipeWireSettle{8, std::chrono::milliseconds(100)};
 
 /// Cycles after the last send before a close: RtMidi's cycle that empties its
 /// buffer, the receiver's, and one to spare.
@@ -178,10 +183,10 @@ private:
     /// A new connection shows in the graph that clients read only from the
     /// server's next cycle on, so a missing one is looked for until
     /// kConnectWait has passed. Once it shows, the link may not carry data
-    /// yet (PipeWire shows it before its link is ready, and a busy server
-    /// switches graphs late): it must have been there for kSettleCycles
-    /// cycles and kSettleTime, within the same wait.
+    /// yet on PipeWire: it must have been there for the server's Settle,
+    /// within the same wait.
     bool connectedWithin(const OutputPort& port) {
+        const Settle settle = watch_.pipeWire() ? kPipeWireSettle : kJackdSettle;
         const std::string ours = ourPort();
         const auto start = std::chrono::steady_clock::now();
         const auto deadline = start + kConnectWait;
@@ -194,8 +199,8 @@ private:
             } else if (!shownAtCycle) {
                 shownAtCycle = watch_.cycles();
                 shownAt = now;
-            } else if (watch_.cycles() >= *shownAtCycle + kSettleCycles &&
-                       now - shownAt >= kSettleTime) {
+            } else if (watch_.cycles() >= *shownAtCycle + settle.cycles &&
+                       now - shownAt >= settle.time) {
                 return true;
             }
             if (now > deadline) {
