@@ -115,6 +115,26 @@ bool SettingsProfile::writeText(std::string_view section, std::string_view key,
 
 bool SettingsProfile::writeValues(std::string_view section, std::initializer_list<Entry> integers,
                                   std::initializer_list<TextEntry> texts) {
+    const auto holds = [](const QSettings& settings, const QString& key, const QString& value) {
+        const QVariant stored = settings.value(key);
+        return stored.typeId() == QMetaType::QString && stored.toString() == value;
+    };
+    {
+        // What the file holds already is not written again: each write
+        // locks, rewrites and flushes the whole file, on every start too.
+        const QSettings settings(filePath_, QSettings::IniFormat);
+        bool unchanged = settings.status() == QSettings::NoError;
+        for (const auto& [key, value] : integers) {
+            unchanged =
+                unchanged && holds(settings, settingsKey(section, key), QString::number(value));
+        }
+        for (const auto& [key, value] : texts) {
+            unchanged = unchanged && holds(settings, settingsKey(section, key), toQString(value));
+        }
+        if (unchanged) {
+            return true;
+        }
+    }
     removeLockWithoutOwner(filePath_ + QStringLiteral(".lock"));
     QSettings settings(filePath_, QSettings::IniFormat);
     for (const auto& [key, value] : integers) {
@@ -143,9 +163,12 @@ constexpr int kNoStoredDevice = -1;
 
 } // namespace
 
+std::optional<std::string> storedOutputName(const IntegerSettings& settings) {
+    return settings.readText(kSettingsSection, kDeviceNameKey);
+}
+
 int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names) {
-    if (const std::optional<std::string> name =
-            settings.readText(kSettingsSection, kDeviceNameKey)) {
+    if (const std::optional<std::string> name = storedOutputName(settings)) {
         for (std::size_t index = 0; index < names.size(); ++index) {
             if (names[index] == *name) {
                 return static_cast<int>(index);

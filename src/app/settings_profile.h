@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ void storeWindowPosition(IntegerSettings& settings, std::int32_t x, std::int32_t
 /// nothing is), which may name no entry. The panel's start-up and the command
 /// line's --send both choose by this.
 int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names);
+
+/// The name of the output stored, if one is.
+std::optional<std::string> storedOutputName(const IntegerSettings& settings);
 
 /// Stores output `index` at once: "mididevice", then "mididevicename" with its
 /// listed name when `index` names an entry of `names`.

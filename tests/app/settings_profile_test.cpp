@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTemporaryDir>
 
@@ -59,6 +61,22 @@ TEST_F(SettingsProfileTest, EveryWriteReachesTheFileAtOnceAsDecimalText) {
     EXPECT_EQ(next.readInt(kSettingsSection, "xpos", 20), -10);
     EXPECT_EQ(next.readInt(kSettingsSection, "ypos", 40), 300);
     EXPECT_EQ(next.readInt(kSettingsSection, "mididevice", -1), 0);
+}
+
+TEST_F(SettingsProfileTest, AWriteOfWhatTheFileHoldsAlreadyLeavesTheFileAlone) {
+    SettingsProfile profile(path());
+    const std::vector<std::string> names{"JACK: a:in"};
+    storeOutput(profile, 0, names);
+    const QDateTime longAgo(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
+    }
+    storeOutput(profile, 0, names);
+    EXPECT_EQ(QFileInfo(path()).lastModified().toUTC(), longAgo);
+    storeOutput(profile, 0, {"JACK: b:in"});
+    EXPECT_EQ(fileText(), QByteArray("[zr70]\nmididevice=0\nmididevicename=JACK: b:in\n"));
 }
 
 TEST_F(SettingsProfileTest, AnOutputsNameIsWrittenWithItsIndexAndReadBackWhole) {
