@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace zr70 {
@@ -24,6 +25,7 @@ struct BoundedMidiHost::Job {
     bool closes = false; ///< the device counts as closed whatever the result
     bool done = false;
     bool abandoned = false; ///< the caller stopped waiting
+    int device = -1;        ///< the device an open ahead found
 };
 
 struct BoundedMidiHost::State {
@@ -129,22 +131,35 @@ int BoundedMidiHost::call(std::function<int(MidiHost&, Job&)> work, std::string*
 }
 
 int BoundedMidiHost::call(const std::shared_ptr<Job>& job, std::string* text) {
-    State& state = *state_;
-    std::unique_lock lock(state.mutex);
-    if (state.stuck || state.stopping) {
-        return kNotAnswering;
-    }
-    state.jobs.push_back(job);
-    state.wake.notify_one();
-    if (!state.done.wait_for(lock, timeout_, [&] { return job->done; })) {
-        job->abandoned = true;
-        state.stuck = true;
+    if (!post(job) || !wait(*job)) {
         return kNotAnswering;
     }
     if (text != nullptr) {
         *text = std::move(job->text);
     }
     return job->result;
+}
+
+bool BoundedMidiHost::post(const std::shared_ptr<Job>& job) {
+    State& state = *state_;
+    const std::lock_guard lock(state.mutex);
+    if (state.stuck || state.stopping) {
+        return false;
+    }
+    state.jobs.push_back(job);
+    state.wake.notify_one();
+    return true;
+}
+
+bool BoundedMidiHost::wait(Job& job) {
+    State& state = *state_;
+    std::unique_lock lock(state.mutex);
+    if (!state.done.wait_for(lock, timeout_, [&] { return job.done; })) {
+        job.abandoned = true;
+        state.stuck = true;
+        return false;
+    }
+    return true;
 }
 
 int BoundedMidiHost::deviceCount() {
@@ -178,7 +193,47 @@ template <typename Operation> auto hostJob(Operation operation) {
     };
 }
 
+void BoundedMidiHost::openAhead(std::string name) {
+    dropAhead();
+    auto job = std::make_shared<Job>();
+    job->work = [name = std::move(name)](MidiHost& host, Job& job) {
+        const int count = host.deviceCount();
+        for (int index = 0; index < count; ++index) {
+            std::string listed;
+            if (host.describeDevice(index, listed) == 0 && listed == name) {
+                job.device = index;
+                HostResult opened = host.openDevice(index);
+                job.text = std::move(opened.text);
+                return opened.code;
+            }
+        }
+        return kNotAnswering; // not listed: nothing opened, and nothing to take
+    };
+    job->opens = true;
+    if (post(job)) {
+        ahead_ = std::move(job);
+    }
+}
+
+void BoundedMidiHost::dropAhead() {
+    if (const std::shared_ptr<Job> ahead = std::exchange(ahead_, nullptr);
+        ahead && wait(*ahead) && ahead->result == 0) {
+        closeDevice();
+    }
+}
+
 HostResult BoundedMidiHost::openDevice(int index) {
+    if (const std::shared_ptr<Job> ahead = std::exchange(ahead_, nullptr)) {
+        if (!wait(*ahead)) {
+            return result(kNotAnswering, {});
+        }
+        if (ahead->device == index) {
+            return result(ahead->result, std::move(ahead->text));
+        }
+        if (ahead->result == 0) {
+            closeDevice();
+        }
+    }
     auto job = std::make_shared<Job>();
     job->work = hostJob([index](MidiHost& host) { return host.openDevice(index); });
     job->opens = true;
@@ -188,6 +243,7 @@ HostResult BoundedMidiHost::openDevice(int index) {
 }
 
 HostResult BoundedMidiHost::sendLongMessage(std::span<const std::uint8_t> message) {
+    dropAhead();
     // The thread may run the job after this returned: it sends its own copy.
     std::string text;
     const int code =
@@ -198,6 +254,7 @@ HostResult BoundedMidiHost::sendLongMessage(std::span<const std::uint8_t> messag
 }
 
 HostResult BoundedMidiHost::closeDevice() {
+    dropAhead();
     {
         const std::lock_guard lock(state_->mutex);
         state_->told = {};

@@ -48,6 +48,15 @@ public:
     HostResult sendLongMessage(std::span<const std::uint8_t> message) override;
     HostResult closeDevice() override;
 
+    /// Starts opening the device listed as `name`, if there is one, and
+    /// returns at once: the open runs on the thread while the caller goes
+    /// on. The next openDevice() of that device takes its result, waiting
+    /// for it at most the time-out. Any other operation that needs a device
+    /// of the caller's (another open, a send, a close) first closes it, as
+    /// does dropAhead().
+    void openAhead(std::string name);
+    void dropAhead();
+
     /// Destroys the wrapped host on its thread, waiting at most the time-out,
     /// and ends the thread. False when the thread is still held up by the host
     /// (at once when the host does not answer): it is left running, and the
@@ -64,10 +73,16 @@ private:
     /// `text` receives the job's text when it answered in time.
     int call(std::function<int(MidiHost&, Job&)> work, std::string* text = nullptr);
     int call(const std::shared_ptr<Job>& job, std::string* text = nullptr);
+    /// Puts `job` on the thread's queue; false when the host does not answer.
+    bool post(const std::shared_ptr<Job>& job);
+    /// Waits at most the time-out for a posted job to be done; false when
+    /// it was not, and the host then counts as not answering.
+    bool wait(Job& job);
     /// `code` with `text`, or with the not-answering text for kNotAnswering.
     HostResult result(int code, std::string text) const;
 
     std::shared_ptr<State> state_;
+    std::shared_ptr<Job> ahead_; ///< an open started ahead, not yet taken
     std::thread worker_;
     std::string notAnsweringText_;
     std::chrono::milliseconds timeout_;

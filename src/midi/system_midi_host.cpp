@@ -20,7 +20,15 @@ int SystemMidiHost::describeDevice(int index, std::string& name) {
     return joined_.describeDevice(index, name);
 }
 
+void SystemMidiHost::openAhead(std::string name) {
+    jack_.openAhead(std::move(name));
+}
+
 HostResult SystemMidiHost::openDevice(int index) {
+    // A JACK output opened ahead is closed when an ALSA one is wanted.
+    if (index < alsa_.deviceCount()) {
+        jack_.dropAhead();
+    }
     return joined_.openDevice(index);
 }
 

@@ -24,6 +24,11 @@ public:
     HostResult sendLongMessage(std::span<const std::uint8_t> message) override;
     HostResult closeDevice() override;
 
+    /// Starts opening the JACK output listed as `name`, if there is one, on
+    /// JACK's thread (see BoundedMidiHost::openAhead): the open that is to
+    /// come runs while the caller builds its window.
+    void openAhead(std::string name);
+
     /// Closes JACK's clients. False when the JACK server did not answer in
     /// time: its thread is left behind, and the process must end with _exit
     /// (see BoundedMidiHost::finish).

@@ -158,6 +158,26 @@ TEST_F(BoundedMidiHostTest, ADeviceTheCallerClosedWhileTheServerWaitedIsClosedLa
     EXPECT_EQ(server->fake.calls, (std::vector<std::string>{"open 0", "send", "close"}));
 }
 
+TEST_F(BoundedMidiHostTest, AnOutputOpenedAheadIsTakenByItsOpenAndClosedForAnyOtherUse) {
+    const std::vector<std::uint8_t> message{0xF0, 0xF7};
+    host->openAhead("JACK: b:in");
+    EXPECT_TRUE(host->openDevice(1).ok());
+    EXPECT_TRUE(host->sendLongMessage(message).ok());
+    EXPECT_TRUE(host->closeDevice().ok());
+    EXPECT_EQ(server->fake.calls, (std::vector<std::string>{"open 1", "send", "close"}));
+
+    server->fake.calls.clear();
+    host->openAhead("JACK: b:in");
+    EXPECT_TRUE(host->openDevice(0).ok());
+    EXPECT_TRUE(host->closeDevice().ok());
+    host->openAhead("JACK: a:in");
+    host->sendLongMessage(message); // the caller has opened nothing
+    host->openAhead("JACK: gone:in");
+    EXPECT_TRUE(host->openDevice(0).ok());
+    EXPECT_EQ(server->fake.calls, (std::vector<std::string>{"open 1", "close", "open 0", "close",
+                                                            "open 0", "close", "send", "open 0"}));
+}
+
 TEST_F(BoundedMidiHostTest, AnEndThatTimesOutLeavesTheThreadBehind) {
     ASSERT_TRUE(host->openDevice(0).ok());
     server->stop();
