@@ -11,6 +11,8 @@ zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
 # shellcheck source=/dev/null
 source "$source_dir/scripts/test-server.sh"
+# shellcheck source=/dev/null
+source "$source_dir/tests/e2e/common.sh"
 
 root=$(mktemp -d /tmp/zr70-cli.XXXXXX)
 export HOME=$root/home XDG_CONFIG_HOME=$root/config
@@ -18,8 +20,6 @@ unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME" "$XDG_CONFIG_HOME"
 ini=$XDG_CONFIG_HOME/zr70.INI
 dump=$root/dump.txt
-passed=0
-failed=0
 
 cli_pid=
 
@@ -30,18 +30,6 @@ cleanup() {
     rm -rf "$root"
 }
 trap cleanup EXIT
-
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-        passed=$((passed + 1))
-    else
-        echo "not ok - $what"
-        failed=$((failed + 1))
-    fi
-}
 
 # run <args...>: runs zr70, keeping its status, stdout and stderr; a run that
 # does not end within 20 s counts as hung (status 124). PipeWire's libjack
@@ -165,5 +153,4 @@ jack_dummy_stop
 run --send "$root/live.zr" --output dump
 check "without the server the send ends with status 1, not hung (status $status)" test "$status" = 1
 
-echo "$passed passed, $failed failed"
-((failed == 0))
+checks_done

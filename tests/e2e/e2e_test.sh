@@ -16,6 +16,8 @@ source_dir=$(realpath "$2")
 source "$source_dir/scripts/test-server.sh"
 # shellcheck disable=SC1091
 source "$source_dir/tests/e2e/x11.sh"
+# shellcheck disable=SC1091
+source "$source_dir/tests/e2e/common.sh"
 
 root=$(mktemp -d /tmp/zr70-e2e.XXXXXX)
 export HOME=$root/home XDG_CONFIG_HOME=$root/config XDG_RUNTIME_DIR=$root/runtime
@@ -25,9 +27,6 @@ ini=$XDG_CONFIG_HOME/zr70.INI
 dump=$root/dump.txt
 main_title='^Korvan Zr70 Control Pannel$'
 box_title='^zr70$'
-panel_pid=
-passed=0
-failed=0
 
 cleanup() {
     [[ -n "$panel_pid" ]] && kill -9 "$panel_pid" 2>/dev/null
@@ -39,45 +38,14 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-        passed=$((passed + 1))
-    else
-        echo "not ok - $what"
-        failed=$((failed + 1))
-        # What there is to know about it.
-        echo "# JACK connections:"
-        jack_lsp -c 2>&1 | sed 's/^/#   /'
-        echo "# the receiver's last lines:"
-        tail -n 5 "$dump" 2>&1 | sed 's/^/#   /'
-        echo "# the panel's output:"
-        tail -n 20 "$root/panel.log" 2>&1 | sed 's/^/#   /'
-    fi
-}
-
-launch() {
-    (cd "$root/work" && exec "$zr70") >"$root/panel.log" 2>&1 &
-    panel_pid=$!
-}
-
-# Waits for the panel to end and sets `status` to its exit status (124 when it
-# did not end in time). Runs in this shell, not a subshell: only the shell that
-# started the panel can collect its status.
-wait_exit() {
-    local deadline=$((SECONDS + 10))
-    while kill -0 "$panel_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-    if kill -0 "$panel_pid" 2>/dev/null; then
-        kill -9 "$panel_pid"
-        wait "$panel_pid" 2>/dev/null
-        status=124
-    else
-        wait "$panel_pid"
-        status=$?
-    fi
-    panel_pid=
+# What there is to know about a check that failed.
+on_failed_check() {
+    echo "# JACK connections:"
+    jack_lsp -c 2>&1 | sed 's/^/#   /'
+    echo "# the receiver's last lines:"
+    tail -n 5 "$dump" 2>&1 | sed 's/^/#   /'
+    echo "# the panel's output:"
+    tail -n 20 "$root/panel.log" 2>&1 | sed 's/^/#   /'
 }
 
 ini_value() { sed -n "s/^$1=//p" "$ini" 2>/dev/null; }
@@ -157,7 +125,7 @@ check "the settings hold the client position ($x, $y)" wait_for 10 ini_is xpos "
 check "... and ypos" ini_is ypos "$y"
 check "the first window sits at the default position" test "$x $y" = "20 40"
 keys_to "$main" Escape
-wait_exit
+wait_exit 10
 check "Esc ends the program with status 0 (status $status)" test "$status" = 0
 
 # --- a default preset is loaded and sent -----------------------------------
@@ -200,14 +168,14 @@ xdotool windowmove "$main" -10 60
 check "a drag past the left edge stores a negative xpos" wait_for 10 ini_is xpos -10
 check "... and the ypos" ini_is ypos 60
 keys_to "$main" Escape
-wait_exit
+wait_exit 10
 check "Esc ends the program with status 0 (status $status)" test "$status" = 0
 check "the port is closed at exit" wait_for 10 port_gone
 launch
 main=$(window_wait "$main_title" 15)
 check "the next start puts the client area at the stored point" wait_for 10 position_is "$main" "-10 60"
 keys_to "$main" Escape
-wait_exit
+wait_exit 10
 
 # --- no MIDI output at all ------------------------------------------------------
 jack_dummy_stop
@@ -221,10 +189,9 @@ else
     check "without any MIDI output the user is told so" grep -qF "No MIDI out devices found" <<<"$text"
     check "no main window shows" bash -c "! xdotool search --onlyvisible --name '$main_title' >/dev/null"
     keys_to "$box" Return
-    wait_exit
+    wait_exit 10
     check "the program ends with status 0 (status $status)" test "$status" = 0
     check "no mididevice was written" test -z "$(ini_value mididevice)"
 fi
 
-echo "$passed passed, $failed failed"
-((failed == 0))
+checks_done

@@ -13,6 +13,7 @@ zr70=$(realpath "$1")
 source_dir=$(realpath "$2")
 source "$source_dir/scripts/test-server.sh"
 source "$source_dir/tests/e2e/x11.sh"
+source "$source_dir/tests/e2e/common.sh"
 
 root=$(mktemp -d /tmp/zr70-signals.XXXXXX)
 export HOME=$root/home XDG_CONFIG_HOME=$root/config
@@ -20,9 +21,6 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$root/work"
 export JACK_DUMMY_LOG=$root/jackd.log
 main_title='^Korvan Zr70 Control Pannel$'
 box_title='^zr70$'
-panel_pid=
-passed=0
-failed=0
 
 cleanup() {
     [[ -n "$panel_pid" ]] && kill -9 "$panel_pid" 2>/dev/null
@@ -32,42 +30,6 @@ cleanup() {
     rm -rf "$root"
 }
 trap cleanup EXIT
-
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-        passed=$((passed + 1))
-    else
-        echo "not ok - $what"
-        failed=$((failed + 1))
-    fi
-}
-
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-launch() {
-    (cd "$root/work" && exec "$zr70") >"$root/panel.log" 2>&1 &
-    panel_pid=$!
-}
-
-# Waits for the panel to end and sets `status` to its exit status (124 when it
-# did not end within $1 seconds) and `ended_ms` to when it was seen ending.
-wait_exit() {
-    local deadline=$((SECONDS + ${1:-10}))
-    while kill -0 "$panel_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.02; done
-    ended_ms=$(now_ms)
-    if kill -0 "$panel_pid" 2>/dev/null; then
-        kill -9 "$panel_pid"
-        wait "$panel_pid" 2>/dev/null
-        status=124
-    else
-        wait "$panel_pid"
-        status=$?
-    fi
-    panel_pid=
-}
 
 # The server keeps a semaphore in /dev/shm for each of its clients until the
 # client closes, or until the server has given up on a client that died.
@@ -183,5 +145,4 @@ check "after picks, SIGTERM ends it with status 0 (status $status)" test "$statu
 echo "# SIGTERM with a stopped server: the panel ended after $((ended_ms - signalled)) ms"
 kill -CONT "$JACK_DUMMY_PID"
 
-echo "$passed passed, $failed failed"
-((failed == 0))
+checks_done
