@@ -11,12 +11,15 @@
 # where peak RSS would count every page of it in full.
 #
 #   bench/app/startup.sh [build dir] [runs]
+#
+# With ZR70_TEST_SERVER=pipewire the server is a private PipeWire instance,
+# every program using PipeWire's JACK library.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 build=$(realpath "${1:-$source_dir/build}")
 runs=${2:-10}
-source "$source_dir/scripts/jack-dummy.sh"
+source "$source_dir/scripts/test-server.sh"
 source "$source_dir/tests/e2e/x11.sh"
 
 root=$(mktemp -d /tmp/zr70-bench.XXXXXX)

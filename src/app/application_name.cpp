@@ -6,11 +6,11 @@
 namespace zr70 {
 
 QString executableBaseName() {
-    // Without an application object Qt knows no executable; the name set by
-    // hand is all there is then.
+    // Qt knows the executable once the application object exists; before
+    // that, the kernel's link to it names the same file.
     const QString path = QCoreApplication::instance() != nullptr
                              ? QCoreApplication::applicationFilePath()
-                             : QString();
+                             : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     return path.isEmpty() ? QCoreApplication::applicationName()
                           : QFileInfo(path).completeBaseName();
 }

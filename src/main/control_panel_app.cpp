@@ -46,11 +46,6 @@ ControlPanelApp::ControlPanelApp() : applicationName_(executableBaseName()) {
 
 int ControlPanelApp::run(SystemMidiHost& host) {
     SettingsProfile settings;
-    // The output stored by name opens on JACK's own thread while the window
-    // is built; the panel's start takes it.
-    if (std::optional<std::string> output = storedOutputName(settings)) {
-        host.openAhead(std::move(*output));
-    }
     // The position is read before the window exists; the window stores it
     // again on every move.
     const QPoint start = storedClientPosition(settings);

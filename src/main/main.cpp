@@ -1,11 +1,16 @@
 // The ZR-70 control panel: sets the converter's parameters over MIDI System
 // Exclusive and keeps them in preset files.
 
+#include "app/application_name.h"
 #include "app/command_line.h"
 #include "app/process_setup.h"
+#include "app/settings_profile.h"
 #include "main/control_panel_app.h"
 
 #include <QApplication>
+
+#include <optional>
+#include <string>
 
 int main(int argc, char* argv[]) {
     zr70::ignoreFileSizeLimitSignal();
@@ -14,8 +19,13 @@ int main(int argc, char* argv[]) {
         return zr70::commandLineMain(argc, argv);
     }
     zr70::chooseDisplayPlatform();
-    // JACK's clients open on their own thread while Qt starts.
+    // JACK's clients open on their own thread while Qt starts, and so does
+    // the output stored by name; the panel's start takes it.
     zr70::SystemMidiHost host;
+    QCoreApplication::setApplicationName(zr70::executableBaseName());
+    if (std::optional<std::string> output = zr70::storedOutputName(zr70::SettingsProfile())) {
+        host.openAhead(std::move(*output));
+    }
     QApplication application(argc, argv);
     zr70::ControlPanelApp panel;
     return panel.run(host);
