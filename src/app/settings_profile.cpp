@@ -11,6 +11,10 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace zr70 {
 namespace {
 
@@ -115,35 +119,28 @@ bool SettingsProfile::writeText(std::string_view section, std::string_view key,
 
 bool SettingsProfile::writeValues(std::string_view section, std::initializer_list<Entry> integers,
                                   std::initializer_list<TextEntry> texts) {
-    const auto holds = [](const QSettings& settings, const QString& key, const QString& value) {
-        const QVariant stored = settings.value(key);
-        return stored.typeId() == QMetaType::QString && stored.toString() == value;
-    };
-    {
-        // What the file holds already is not written again: each write
-        // locks, rewrites and flushes the whole file, on every start too.
-        const QSettings settings(filePath_, QSettings::IniFormat);
-        bool unchanged = settings.status() == QSettings::NoError;
-        for (const auto& [key, value] : integers) {
-            unchanged =
-                unchanged && holds(settings, settingsKey(section, key), QString::number(value));
-        }
-        for (const auto& [key, value] : texts) {
-            unchanged = unchanged && holds(settings, settingsKey(section, key), toQString(value));
-        }
-        if (unchanged) {
-            return true;
-        }
-    }
-    removeLockWithoutOwner(filePath_ + QStringLiteral(".lock"));
-    QSettings settings(filePath_, QSettings::IniFormat);
+    // Integers as decimal strings, so the file holds exactly "key=-10"; a
+    // text with a comma is written quoted, so it reads back as one text.
+    std::vector<std::pair<QString, QString>> values;
     for (const auto& [key, value] : integers) {
-        // Written as a decimal string, so the file holds exactly "key=-10".
-        settings.setValue(settingsKey(section, key), QString::number(value));
+        values.emplace_back(settingsKey(section, key), QString::number(value));
     }
     for (const auto& [key, value] : texts) {
-        // A text with a comma is written quoted, so it reads back as one text.
-        settings.setValue(settingsKey(section, key), toQString(value));
+        values.emplace_back(settingsKey(section, key), toQString(value));
+    }
+    QSettings settings(filePath_, QSettings::IniFormat);
+    // What the file holds already is not written again: each write locks,
+    // rewrites and flushes the whole file, at every start too.
+    const bool unchanged = std::ranges::all_of(values, [&](const auto& entry) {
+        const QVariant stored = settings.value(entry.first);
+        return stored.typeId() == QMetaType::QString && stored.toString() == entry.second;
+    });
+    if (unchanged && settings.status() == QSettings::NoError) {
+        return true;
+    }
+    removeLockWithoutOwner(filePath_ + QStringLiteral(".lock"));
+    for (const auto& [key, value] : values) {
+        settings.setValue(key, value);
     }
     // One sync for all of them: a drag reports many moves, and each sync
     // locks, rewrites and flushes the whole file.

@@ -61,11 +61,7 @@ private:
 } // namespace
 
 std::unique_ptr<RtMidiOutput> makeAlsaOutput() {
-    auto output = std::make_unique<AlsaOutput>();
-    if (!output->start()) {
-        return nullptr;
-    }
-    return output;
+    return startedOutput<AlsaOutput>();
 }
 
 } // namespace zr70

@@ -224,11 +224,7 @@ private:
 } // namespace
 
 std::unique_ptr<RtMidiOutput> makeJackOutput() {
-    auto output = std::make_unique<JackOutput>();
-    if (!output->start()) {
-        return nullptr;
-    }
-    return output;
+    return startedOutput<JackOutput>();
 }
 
 } // namespace zr70

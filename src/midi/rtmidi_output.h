@@ -88,6 +88,15 @@ private:
     std::vector<OutputPort> ports_;
 };
 
+/// A new `Output` once its start() succeeded, else null.
+template <typename Output> std::unique_ptr<RtMidiOutput> startedOutput() {
+    auto output = std::make_unique<Output>();
+    if (!output->start()) {
+        return nullptr;
+    }
+    return output;
+}
+
 /// The ALSA sequencer's output, or null when there is none.
 std::unique_ptr<RtMidiOutput> makeAlsaOutput();
 
