@@ -1,18 +1,52 @@
 #include "preset/file_access.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace zr70 {
 namespace {
+
+constexpr char16_t kEscapedByte = 0xDC00; ///< + the byte, for a byte of no character
+
+/// The length of the UTF-8 character at the start of `bytes`, 0 when it is
+/// none (a stray continuation byte, an overlong form, a surrogate, a code
+/// point beyond U+10FFFF, or a character cut short).
+qsizetype utf8Length(QByteArrayView bytes, char32_t& codePoint) {
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    qsizetype length = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, least = 0x80, codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, least = 0x800, codePoint = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, least = 0x10000, codePoint = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length) {
+        return 0;
+    }
+    for (qsizetype i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) {
+            return 0;
+        }
+        codePoint = (codePoint << 6) | (byte(i) & 0x3F);
+    }
+    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+    return codePoint < least || surrogate || codePoint > 0x10FFFF ? 0 : length;
+}
 
 /// An empty path names no file, and a NUL would cut the name short where the
 /// system reads it, so that a different file would be opened.
@@ -27,29 +61,149 @@ bool fail(QString* error, const QString& text) {
     return false;
 }
 
-QString systemError(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
+bool failWithErrno(QString* error, int code) {
+    return fail(error, QString::fromLocal8Bit(std::strerror(code)));
 }
 
-/// An existing file is replaced only when it is a regular file the user may
-/// write. A file whose mode grants nobody write access counts as read-only
-/// even for root, who could write it anyway: the user marked it so to keep it.
-bool mayReplace(const QFileInfo& existing) {
-    constexpr auto anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return existing.isFile() && existing.isWritable() && (existing.permissions() & anyWrite);
+/// A file descriptor that is closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    /// Closes it; false (with errno set) when the close reports a failure.
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written =
+            ::pwrite(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done),
+                     static_cast<off_t>(done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+/// A write beyond the file-size limit (ulimit -f) would stop short, having
+/// changed the bytes before the limit: it is refused before anything is
+/// written.
+bool withinFileSizeLimit(qsizetype size) {
+    rlimit limit{};
+    return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+           static_cast<rlim_t>(size) <= limit.rlim_cur;
+}
+
+/// The new content over the old bytes of `target`, without emptying it first.
+bool writeInPlace(const QByteArray& target, const QByteArray& bytes, QString* error) {
+    Descriptor file(::open(target.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0) {
+        return failWithErrno(error, errno);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return fail(error, QStringLiteral("not a regular file"));
+    }
+    if (!withinFileSizeLimit(bytes.size())) {
+        return failWithErrno(error, EFBIG);
+    }
+    // Room for the bytes past the old end is taken before any is written.
+    if (bytes.size() > status.st_size) {
+        if (const int code = ::posix_fallocate(file.get(), 0, bytes.size()); code != 0) {
+            return failWithErrno(error, code);
+        }
+    }
+    if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), bytes.size()) != 0 ||
+        ::fsync(file.get()) != 0 || !file.close()) {
+        return failWithErrno(error, errno);
+    }
+    return true;
+}
+
+/// The mode a new file gets: what the user's umask leaves of rw-rw-rw-.
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 } // namespace
+
+QString decodeFileName(QByteArrayView bytes) {
+    QString name;
+    name.reserve(bytes.size());
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        char32_t codePoint = 0;
+        if (lead < 0x80) {
+            name.append(QChar(lead));
+            ++at;
+        } else if (const qsizetype length = utf8Length(bytes.sliced(at), codePoint); length > 0) {
+            name.append(QString::fromUcs4(&codePoint, 1));
+            at += length;
+        } else {
+            name.append(QChar(static_cast<char16_t>(kEscapedByte + lead)));
+            ++at;
+        }
+    }
+    return name;
+}
+
+QByteArray encodeFileName(const QString& name) {
+    QByteArray bytes;
+    bytes.reserve(name.size());
+    qsizetype start = 0; // of the text not yet encoded
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        const char16_t unit = name.at(at).unicode();
+        if (unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF &&
+            (at == 0 || !name.at(at - 1).isHighSurrogate())) {
+            bytes.append(name.sliced(start, at - start).toUtf8());
+            bytes.append(static_cast<char>(unit - kEscapedByte));
+            start = at + 1;
+        }
+    }
+    bytes.append(name.sliced(start).toUtf8());
+    return bytes;
+}
+
+QString readableFileName(const QString& name) {
+    QString readable = name;
+    for (qsizetype at = 0; at < readable.size(); ++at) {
+        if (readable.at(at).isLowSurrogate() &&
+            (at == 0 || !readable.at(at - 1).isHighSurrogate())) {
+            readable[at] = QChar::ReplacementCharacter;
+        }
+    }
+    return readable;
+}
 
 bool openRegularFile(const QString& path, QFile& file, QString* error) {
     if (!isUsablePath(path)) {
         return fail(error, QStringLiteral("no file name"));
     }
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return fail(error, systemError(errno));
+        return failWithErrno(error, errno);
     }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -67,28 +221,46 @@ bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
     if (!isUsablePath(path)) {
         return fail(error, QStringLiteral("no file name"));
     }
-    const QFileInfo existing(path);
-    if (existing.exists() && !mayReplace(existing)) {
-        return fail(error, existing.isFile() ? QStringLiteral("the file is read-only")
-                                             : QStringLiteral("not a regular file"));
+    QByteArray target = encodeFileName(path);
+    // A link is followed to the file it names, which is what gets replaced.
+    if (const std::unique_ptr<char, decltype(&std::free)> real(
+            ::realpath(target.constData(), nullptr), &std::free);
+        real) {
+        target = real.get();
     }
-    QSaveFile file(path);
-    // Qt writes in place only when it may not create the temporary file
-    // beside an existing file (EACCES): a folder the user may not write. A new
-    // file there cannot be created either way.
-    file.setDirectWriteFallback(existing.exists());
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fail(error, file.errorString());
+    struct stat existing {};
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    if (exists) {
+        if (!S_ISREG(existing.st_mode)) {
+            return fail(error, QStringLiteral("not a regular file"));
+        }
+        // A file whose mode grants nobody write access counts as read-only
+        // even for root, who could write it anyway: the user marked it so.
+        if ((existing.st_mode & 0222) == 0 || ::access(target.constData(), W_OK) != 0) {
+            return fail(error, QStringLiteral("the file is read-only"));
+        }
     }
-    // commit() alone misses a short write of the buffered bytes (a full disk,
-    // a file size limit), so the flush is checked before the rename.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString text = file.errorString();
-        file.cancelWriting();
-        return fail(error, text);
+    if (!withinFileSizeLimit(bytes.size())) {
+        return failWithErrno(error, EFBIG);
     }
-    if (!file.commit()) {
-        return fail(error, file.errorString());
+
+    QByteArray temporary = target + ".XXXXXX";
+    Descriptor file(::mkstemp(temporary.data()));
+    if (file.get() < 0) {
+        const int code = errno;
+        // The folder may not be written: only the file itself can be.
+        if (exists && (code == EACCES || code == EPERM)) {
+            return writeInPlace(target, bytes, error);
+        }
+        return failWithErrno(error, code);
+    }
+    const mode_t mode = exists ? existing.st_mode & 07777 : newFileMode();
+    if (::fchmod(file.get(), mode) != 0 || !writeAll(file.get(), bytes) ||
+        ::fsync(file.get()) != 0 || !file.close() ||
+        ::rename(temporary.constData(), target.constData()) != 0) {
+        const int code = errno;
+        ::unlink(temporary.constData());
+        return failWithErrno(error, code);
     }
     return true;
 }

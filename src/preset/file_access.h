@@ -1,11 +1,27 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 class QFile;
 
 namespace zr70 {
+
+/// A file name as the program holds it, from the bytes the system uses.
+/// Linux file names are bytes, not text: UTF-8 sequences become their
+/// characters, and every byte that is no part of one becomes the lone
+/// surrogate U+DC80 + byte, which no valid UTF-8 can produce. So every name
+/// comes back as the very same bytes from encodeFileName, and a name the user
+/// gave is never turned into another.
+QString decodeFileName(QByteArrayView bytes);
+
+/// The bytes of a name made by decodeFileName (any other text as UTF-8).
+QByteArray encodeFileName(const QString& name);
+
+/// The name as a person reads it: every byte that is no part of a UTF-8
+/// character shows as U+FFFD.
+QString readableFileName(const QString& name);
 
 /// Opens a regular file for reading into `file`. A FIFO at the path cannot
 /// stall the caller, and the type is taken from the open descriptor, so
@@ -17,17 +33,17 @@ bool openRegularFile(const QString& path, QFile& file, QString* error = nullptr)
 /// Writes `bytes` as the whole content of the file at `path`, created when
 /// missing. The bytes go to a temporary file beside it that is synced and
 /// renamed over `path` only when everything was written, so a failed write
-/// leaves any previous file whole.
+/// leaves any previous file whole. A symbolic link is followed: the file it
+/// points to is replaced, and the link stays.
 ///
 /// Refused: anything but a regular file, and a file whose mode grants nobody
 /// write access (even root, who could write it: the user marked it so).
 ///
 /// A writable file in a folder the user may not write cannot be replaced, as
-/// there is nowhere to put the temporary file: such a file is written in
-/// place, which is not atomic. Everywhere else the file is replaced, which
-/// also means that a file with several hard links leaves this name linked to
-/// the new file (the other names keep the old content), and that a file owned
-/// by someone else becomes the writer's, with its mode kept.
+/// there is nowhere to put the temporary file: such a file is written over in
+/// place. Room for the new content is taken first and the old bytes are
+/// overwritten without emptying the file, so a failure before the write (a
+/// full disk, a file-size limit, the program killed) leaves the old content.
 ///
 /// On failure `error` (when given) says why.
 bool replaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);

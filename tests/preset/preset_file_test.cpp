@@ -1,3 +1,4 @@
+#include "preset/file_access.h"
 #include "preset/preset_file.h"
 #include "support/fakes.h"
 
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <filesystem>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -228,14 +230,46 @@ TEST_F(PresetFileTest, AWritableFileInAReadOnlyFolderIsSavedInPlace) {
         if (::access(QFile::encodeName(folder).constData(), W_OK) == 0) {
             return 91; // the folder must be read-only for the saving user
         }
-        return file.savePreset(path("locked/song.zr")) == 1 &&
-                       file.savePreset(path("locked/new.zr")) == 0
+        if (file.savePreset(path("locked/song.zr")) != 1 ||
+            file.savePreset(path("locked/new.zr")) != 0) {
+            return 1;
+        }
+        // No room for the new bytes (ulimit -f 0): the old ones stay.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none{};
+        ::getrlimit(RLIMIT_FSIZE, &none);
+        none.rlim_cur = 0;
+        lists.set(0, 5);
+        return ::setrlimit(RLIMIT_FSIZE, &none) == 0 && file.savePreset(path("locked/song.zr")) == 0
                    ? 0
-                   : 1;
+                   : 2;
     });
-    EXPECT_EQ(status, 0) << "the existing file is written, a new one cannot be created";
+    EXPECT_EQ(status, 0) << "the existing file is written, a new one cannot be created, and a "
+                            "write that cannot be done leaves the file";
     EXPECT_EQ(read("locked/song.zr"), kDefaultBytes + kTrailer);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"song.zr"});
+}
+
+TEST_F(PresetFileTest, NamesThatAreNoUtf8AreWrittenAndReadUnderTheirOwnBytes) {
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/";
+    for (const QByteArray& name : {QByteArray("take\xe9.zr"), QByteArray("n\xff\xfe.zr"),
+                                   QByteArray("\xed\xb2\x80.zr"), QByteArray("caf\xc3\xa9.zr")}) {
+        const QString held = decodeFileName(folder + name);
+        EXPECT_EQ(encodeFileName(held), folder + name);
+        lists.set(0, 7);
+        ASSERT_EQ(file.savePreset(held), 1) << name.toStdString();
+        struct stat status {};
+        EXPECT_EQ(::stat((folder + name).constData(), &status), 0) << name.toStdString();
+        EXPECT_EQ(status.st_size, 47);
+        lists = ParameterSet::defaults();
+        EXPECT_EQ(file.loadPreset(held), 1);
+        EXPECT_EQ(lists.selection(0), 7);
+    }
+    // Qt's own listing cannot hold these names: the folder is read as bytes.
+    const std::filesystem::path bytes(folder.toStdString());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bytes), {}), 4)
+        << "no other name was written";
+    std::filesystem::remove_all(bytes);
 }
 
 TEST_F(PresetFileTest, SaveDefaultWritesLowerCaseNameInCurrentDirectory) {
