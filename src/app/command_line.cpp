@@ -67,13 +67,13 @@ OutputChoice chooseByArgument(const QString& wanted, const std::vector<QString>&
                     .arg(parts.size())};
 }
 
-/// The output the panel would open at start (see storedOutput).
+/// The output the panel would open at start (see chooseStoredOutput).
 OutputChoice chooseStored(const CommandLineContext& context, const std::vector<QString>& names) {
     std::vector<std::string> listed;
     for (const QString& name : names) {
         listed.push_back(name.toStdString());
     }
-    const int index = storedOutput(context.settings, listed);
+    const int index = chooseStoredOutput(storedOutput(context.settings), listed).index;
     if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
         return {-1, QStringLiteral("the stored MIDI output %1 is not there; choose one with "
                                    "--output")

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/integer_settings.h"
+#include "app/settings.h"
 #include "midi/midi_host.h"
 
 #include <QString>
@@ -28,7 +28,7 @@ struct CommandLineContext {
     /// touch a MIDI system.
     std::function<MidiHost&()> host;
     /// The settings file, only ever read.
-    const IntegerSettings& settings;
+    const Settings& settings;
     QTextStream& out;
     QTextStream& err;
     /// The request to end (SIGTERM, SIGINT, SIGHUP) that has arrived, 0 for

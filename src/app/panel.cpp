@@ -1,6 +1,6 @@
 #include "app/panel.h"
 
-#include "app/settings_profile.h"
+#include "app/settings.h"
 #include "midi/midi_output_port.h"
 #include "preset/file_chooser.h"
 #include "preset/preset_commands.h"
@@ -17,8 +17,8 @@ constexpr std::string_view kCloseFailedText = "Unable to close MIDI OUT";
 
 } // namespace
 
-Panel::Panel(MidiHost& host, IntegerSettings& settings, UserMessages& messages,
-             FileChooser& chooser, QObject* parent)
+Panel::Panel(MidiHost& host, Settings& settings, UserMessages& messages, FileChooser& chooser,
+             QObject* parent)
     : QObject(parent), settings_(settings), messages_(messages), chooser_(chooser),
       port_(std::make_unique<MidiOutputPort>(host)),
       presetFile_(std::make_unique<PresetFile>(selections_, messages)),
@@ -34,12 +34,15 @@ Panel::StartResult Panel::start() {
         return StartResult::EndProgram;
     }
     const std::vector<std::string>& names = port_->deviceNames();
-    if (const HostResult opened = port_->startOn(storedOutput(settings_, names)); !opened.ok()) {
+    const StoredOutput stored = storedOutput(settings_);
+    const OutputChoice choice = chooseStoredOutput(stored, names);
+    if (const HostResult opened = port_->startOn(choice.index); !opened.ok()) {
         // The program goes on with the output closed.
         messages_.show(cutErrorText(opened.text));
     }
-    // Stored again: an output found by its name at a new place gets its new index.
-    storeOutput(settings_, port_->currentDevice(), names);
+    // Stored again: an output found by its name at a new place gets its new
+    // index, and a name that was not found stays for its output to come back.
+    storeStartOutput(settings_, stored, choice, names);
     emit outputsListed();
     // The port is open by now, so a default preset that loads goes to the
     // converter at once.

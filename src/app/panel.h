@@ -12,7 +12,7 @@
 namespace zr70 {
 
 class FileChooser;
-class IntegerSettings;
+class Settings;
 class MidiHost;
 class MidiOutputPort;
 class PresetCommands;
@@ -28,7 +28,7 @@ class Panel : public QObject {
 public:
     enum class StartResult { Running, EndProgram };
 
-    Panel(MidiHost& host, IntegerSettings& settings, UserMessages& messages, FileChooser& chooser,
+    Panel(MidiHost& host, Settings& settings, UserMessages& messages, FileChooser& chooser,
           QObject* parent = nullptr);
     ~Panel() override;
 
@@ -97,7 +97,7 @@ private:
     void sendAll();
     void transmit(const MessageBytes& message);
 
-    IntegerSettings& settings_;
+    Settings& settings_;
     UserMessages& messages_;
     FileChooser& chooser_;
     ParameterSet selections_;

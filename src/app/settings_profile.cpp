@@ -5,18 +5,28 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 #include <vector>
 
 namespace zr70 {
 namespace {
+
+constexpr auto kSection = QLatin1String("zr70");
+
+/// A settings file holds a few short lines; anything far larger is no
+/// settings file of this program and is not read.
+constexpr qint64 kMaxFileSize = 64 * 1024;
 
 QString defaultProfilePath() {
     const QString directory =
@@ -24,13 +34,24 @@ QString defaultProfilePath() {
     return QDir(directory).filePath(QCoreApplication::applicationName() + QStringLiteral(".INI"));
 }
 
-QString settingsKey(std::string_view section, std::string_view key) {
-    return toQString(section) + QLatin1Char('/') + toQString(key);
+/// Opening a FIFO or a device would wait for a writer, or read for ever:
+/// only a regular file of sensible size is used, or none at all.
+bool isRegularOrMissing(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(status.st_mode) && status.st_size <= kMaxFileSize;
 }
 
 /// A live program writes its process id into a lock file it has just made
 /// far sooner than this.
 constexpr qint64 kOwnerNamedWithinMs = 1000;
+
+/// QSettings waits for the lock of a running copy for as long as it is held,
+/// and a copy that is hung or stopped holds it for ever. A write waits this
+/// long for it, and then fails.
+constexpr int kLockWaitMs = 1500;
 
 /// How many milliseconds ago the lock file at `lockPath` was made, when it
 /// names no owner (empty, or cut short); -1 when there is none or it names its
@@ -47,13 +68,12 @@ qint64 ageOfLockWithoutOwner(const QString& lockPath) {
     return age < 0 ? kOwnerNamedWithinMs : age;
 }
 
-/// QSettings locks "<file>.lock" around each write, and takes over a lock
-/// file that names no owner only once it is 30 s old: that long the window
-/// would hang. Such a file is left by a program killed between making it and
-/// writing its process id into it. It is removed here once it is a second old,
-/// under the removal lock QLockFile takes for a stale lock file, so no lock
-/// that another running panel has just taken is ever removed. A lock file that
-/// names an owner that is gone QLockFile removes at once by itself.
+/// A lock file that names no owner is left by a program killed between making
+/// it and writing its process id into it. It is removed here once it is a
+/// second old, under the removal lock QLockFile takes for a stale lock file,
+/// so no lock that another running panel has just taken is ever removed. A
+/// lock file that names an owner that is gone QLockFile removes at once by
+/// itself.
 void removeLockWithoutOwner(const QString& lockPath) {
     const qint64 age = ageOfLockWithoutOwner(lockPath);
     if (age < 0) {
@@ -71,62 +91,92 @@ void removeLockWithoutOwner(const QString& lockPath) {
     }
 }
 
+/// Waits, within `waitMs`, until no other copy holds the lock that QSettings
+/// takes for a write; false when it is still held, or cannot be taken at all.
+bool lockIsFree(const QString& lockPath, int waitMs) {
+    removeLockWithoutOwner(lockPath);
+    QLockFile probe(lockPath);
+    if (!probe.tryLock(waitMs)) {
+        return false;
+    }
+    probe.unlock();
+    return true;
+}
+
+/// The groups, then the keys, that match in any letter case, the one of
+/// exactly that name first.
+QStringList matching(const QStringList& names, const QString& wanted) {
+    QStringList found;
+    for (const QString& name : names) {
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            found.insert(name == wanted ? 0 : found.size(), name);
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 SettingsProfile::SettingsProfile() : SettingsProfile(defaultProfilePath()) {}
 
 SettingsProfile::SettingsProfile(QString filePath) : filePath_(std::move(filePath)) {}
 
-std::int32_t SettingsProfile::readInt(std::string_view section, std::string_view key,
-                                      std::int32_t fallback) const {
-    // A fresh QSettings per read picks up what another running copy of the
-    // program wrote since the last access.
-    const QSettings settings(filePath_, QSettings::IniFormat);
-    const QVariant value = settings.value(settingsKey(section, key));
-    if (!value.isValid() || value.typeId() != QMetaType::QString) {
-        // Missing, or something that is no single value (a list, a variant).
-        return fallback;
-    }
-    // Only a whole decimal number that fits in 32 bits counts; anything else,
-    // "12abc" or "4294967296" included, reads as the caller's default.
-    bool ok = false;
-    const int number = value.toString().toInt(&ok, 10);
-    return ok ? static_cast<std::int32_t>(number) : fallback;
-}
-
-bool SettingsProfile::writeInt(std::string_view section, std::string_view key, std::int32_t value) {
-    return writeInts(section, {{key, value}});
-}
-
-bool SettingsProfile::writeInts(std::string_view section, std::initializer_list<Entry> entries) {
-    return writeValues(section, entries, {});
-}
-
-std::optional<std::string> SettingsProfile::readText(std::string_view section,
-                                                     std::string_view key) const {
-    const QSettings settings(filePath_, QSettings::IniFormat);
-    const QVariant value = settings.value(settingsKey(section, key));
-    if (!value.isValid() || value.typeId() != QMetaType::QString || value.toString().isEmpty()) {
+std::optional<QString> SettingsProfile::read(std::string_view key) const {
+    if (!isRegularOrMissing(filePath_)) {
         return std::nullopt;
     }
-    return value.toString().toStdString();
+    // A fresh QSettings per read picks up what another running copy of the
+    // program wrote since the last access.
+    QSettings settings(filePath_, QSettings::IniFormat);
+    for (const QString& group : matching(settings.childGroups(), kSection)) {
+        settings.beginGroup(group);
+        for (const QString& name : matching(settings.childKeys(), toQString(key))) {
+            const QVariant value = settings.value(name);
+            // Something that is no single value (a list, a variant) is none.
+            if (value.typeId() == QMetaType::QString) {
+                return value.toString();
+            }
+        }
+        settings.endGroup();
+    }
+    return std::nullopt;
 }
 
-bool SettingsProfile::writeText(std::string_view section, std::string_view key,
-                                std::string_view value) {
-    return writeValues(section, {}, {{key, value}});
+std::optional<std::int32_t> SettingsProfile::readInt(std::string_view key) const {
+    // Only a whole decimal number that fits in 32 bits counts; anything else,
+    // "12abc" or "4294967296" included, reads as none.
+    bool ok = false;
+    const int number = read(key).value_or(QString()).toInt(&ok, 10);
+    return ok ? std::optional<std::int32_t>(number) : std::nullopt;
 }
 
-bool SettingsProfile::writeValues(std::string_view section, std::initializer_list<Entry> integers,
-                                  std::initializer_list<TextEntry> texts) {
+std::optional<std::string> SettingsProfile::readText(std::string_view key) const {
+    const std::optional<QString> value = read(key);
+    if (!value || value->isEmpty()) {
+        return std::nullopt;
+    }
+    return value->toStdString();
+}
+
+bool SettingsProfile::write(std::initializer_list<Integer> integers,
+                            std::initializer_list<Text> texts) {
+    const QString lockPath = filePath_ + QStringLiteral(".lock");
+    for (const QString& path : {filePath_, lockPath, lockPath + QStringLiteral(".rmlock")}) {
+        if (!isRegularOrMissing(path)) {
+            return false;
+        }
+    }
     // Integers as decimal strings, so the file holds exactly "key=-10"; a
     // text with a comma is written quoted, so it reads back as one text.
     std::vector<std::pair<QString, QString>> values;
+    const auto keyOf = [](std::string_view key) {
+        return kSection + QLatin1Char('/') + toQString(key);
+    };
     for (const auto& [key, value] : integers) {
-        values.emplace_back(settingsKey(section, key), QString::number(value));
+        values.emplace_back(keyOf(key), QString::number(value));
     }
     for (const auto& [key, value] : texts) {
-        values.emplace_back(settingsKey(section, key), toQString(value));
+        values.emplace_back(keyOf(key), toQString(value));
     }
     QSettings settings(filePath_, QSettings::IniFormat);
     // What the file holds already is not written again: each write locks,
@@ -138,7 +188,14 @@ bool SettingsProfile::writeValues(std::string_view section, std::initializer_lis
     if (unchanged && settings.status() == QSettings::NoError) {
         return true;
     }
-    removeLockWithoutOwner(filePath_ + QStringLiteral(".lock"));
+    // The folder is made first, or no lock could be taken in it.
+    QDir().mkpath(QFileInfo(filePath_).absolutePath());
+    // After one wait in vain, a lock still held fails the writes at once:
+    // the window must not stall on every step of a drag.
+    lockWaited_ = lockIsFree(lockPath, lockWaited_ ? kLockWaitMs : 0);
+    if (!lockWaited_) {
+        return false;
+    }
     for (const auto& [key, value] : values) {
         settings.setValue(key, value);
     }
@@ -146,44 +203,6 @@ bool SettingsProfile::writeValues(std::string_view section, std::initializer_lis
     // locks, rewrites and flushes the whole file.
     settings.sync();
     return settings.status() == QSettings::NoError;
-}
-
-void storeWindowPosition(IntegerSettings& settings, std::int32_t x, std::int32_t y) {
-    settings.writeInts(kSettingsSection, {{"xpos", x}, {"ypos", y}});
-}
-
-namespace {
-
-constexpr std::string_view kDeviceKey = "mididevice";
-constexpr std::string_view kDeviceNameKey = "mididevicename";
-constexpr int kNoStoredDevice = -1;
-
-} // namespace
-
-std::optional<std::string> storedOutputName(const IntegerSettings& settings) {
-    return settings.readText(kSettingsSection, kDeviceNameKey);
-}
-
-int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names) {
-    if (const std::optional<std::string> name = storedOutputName(settings)) {
-        for (std::size_t index = 0; index < names.size(); ++index) {
-            if (names[index] == *name) {
-                return static_cast<int>(index);
-            }
-        }
-    }
-    const int stored = settings.readInt(kSettingsSection, kDeviceKey, kNoStoredDevice);
-    return stored == kNoStoredDevice ? 0 : stored;
-}
-
-void storeOutput(IntegerSettings& settings, int index, const std::vector<std::string>& names) {
-    if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
-        // No name to go with it: a stored name stays for its device to come back.
-        settings.writeInt(kSettingsSection, kDeviceKey, index);
-        return;
-    }
-    settings.writeValues(kSettingsSection, {{kDeviceKey, index}},
-                         {{kDeviceNameKey, names[static_cast<std::size_t>(index)]}});
 }
 
 } // namespace zr70

@@ -1,55 +1,41 @@
 #pragma once
 
-#include "app/integer_settings.h"
+#include "app/settings.h"
 
 #include <QString>
 
-#include <optional>
-#include <string>
-#include <vector>
-
 namespace zr70 {
 
-/// Integer settings, and texts beside them, in "<application name>.INI" in the user's configuration
-/// directory. Every write reaches the file at once; nothing is written at exit.
-class SettingsProfile : public IntegerSettings {
+/// Settings in section "zr70" of "<application name>.INI" in the user's
+/// configuration folder. Every write reaches the file at once; nothing is
+/// written at exit. Section and key names are matched in any letter case, as
+/// a hand-edited file may have them, and written in lower case.
+///
+/// No read or write ever waits on the file system for more than about a
+/// second and a half: a settings file, or a lock file beside it, that is no
+/// regular file (a FIFO, a folder) reads as empty and is never written, and a
+/// write fails when another running copy holds the lock (hung, or stopped)
+/// for that long; the writes after it fail at once until the lock is free.
+class SettingsProfile : public Settings {
 public:
     /// The profile of the running program, named after its executable.
     SettingsProfile();
     /// A profile in an explicit file (tests).
     explicit SettingsProfile(QString filePath);
 
-    std::int32_t readInt(std::string_view section, std::string_view key,
-                         std::int32_t fallback) const override;
-    bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override;
-    bool writeInts(std::string_view section, std::initializer_list<Entry> entries) override;
-    std::optional<std::string> readText(std::string_view section,
-                                        std::string_view key) const override;
-    bool writeText(std::string_view section, std::string_view key, std::string_view value) override;
-    bool writeValues(std::string_view section, std::initializer_list<Entry> integers,
-                     std::initializer_list<TextEntry> texts) override;
+    std::optional<std::int32_t> readInt(std::string_view key) const override;
+    std::optional<std::string> readText(std::string_view key) const override;
+    bool write(std::initializer_list<Integer> integers,
+               std::initializer_list<Text> texts = {}) override;
 
     const QString& filePath() const { return filePath_; }
 
 private:
+    /// The stored value of `key`, as a string; nothing when there is none.
+    std::optional<QString> read(std::string_view key) const;
+
     QString filePath_;
+    bool lockWaited_ = true; ///< the last write found the lock free
 };
-
-/// The main window's client area moved to (x, y) on screen: writes "xpos",
-/// then "ypos", at once, negative values included.
-void storeWindowPosition(IntegerSettings& settings, std::int32_t x, std::int32_t y);
-
-/// The output stored in the settings, among the listed `names`: the one whose
-/// whole name is "mididevicename", else "mididevice" as it is stored (0 when
-/// nothing is), which may name no entry. The panel's start-up and the command
-/// line's --send both choose by this.
-int storedOutput(const IntegerSettings& settings, const std::vector<std::string>& names);
-
-/// The name of the output stored, if one is.
-std::optional<std::string> storedOutputName(const IntegerSettings& settings);
-
-/// Stores output `index` at once: "mididevice", then "mididevicename" with its
-/// listed name when `index` names an entry of `names`.
-void storeOutput(IntegerSettings& settings, int index, const std::vector<std::string>& names);
 
 } // namespace zr70

@@ -24,9 +24,9 @@ QSize mainWindowClientSize() {
         .size();
 }
 
-QPoint storedClientPosition(const IntegerSettings& settings) {
-    const QPoint stored(settings.readInt(kSettingsSection, "xpos", kDefaultClientPosition.x()),
-                        settings.readInt(kSettingsSection, "ypos", kDefaultClientPosition.y()));
+QPoint storedClientPosition(const Settings& settings) {
+    const QPoint stored(settings.readInt("xpos").value_or(kDefaultClientPosition.x()),
+                        settings.readInt("ypos").value_or(kDefaultClientPosition.y()));
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens()) {
         screens.append(screen->geometry());

@@ -23,8 +23,9 @@ int main(int argc, char* argv[]) {
     // the output stored by name; the panel's start takes it.
     zr70::SystemMidiHost host;
     QCoreApplication::setApplicationName(zr70::executableBaseName());
-    if (std::optional<std::string> output = zr70::storedOutputName(zr70::SettingsProfile())) {
-        host.openAhead(std::move(*output));
+    if (const zr70::StoredOutput stored = zr70::storedOutput(zr70::SettingsProfile());
+        stored.name) {
+        host.openAhead(*stored.name, stored.index);
     }
     QApplication application(argc, argv);
     zr70::ControlPanelApp panel;

@@ -193,21 +193,22 @@ template <typename Operation> auto hostJob(Operation operation) {
     };
 }
 
-void BoundedMidiHost::openAhead(std::string name) {
+void BoundedMidiHost::openAhead(std::string name, int index) {
     dropAhead();
     auto job = std::make_shared<Job>();
-    job->work = [name = std::move(name)](MidiHost& host, Job& job) {
-        const int count = host.deviceCount();
-        for (int index = 0; index < count; ++index) {
-            std::string listed;
-            if (host.describeDevice(index, listed) == 0 && listed == name) {
-                job.device = index;
-                HostResult opened = host.openDevice(index);
-                job.text = std::move(opened.text);
-                return opened.code;
-            }
+    job->work = [name = std::move(name), index](MidiHost& host, Job& job) {
+        std::vector<std::string> names;
+        for (int listed = 0; listed < host.deviceCount(); ++listed) {
+            names.push_back(listedDeviceName(host, listed));
         }
-        return kNotAnswering; // not listed: nothing opened, and nothing to take
+        const std::optional<int> found = findOutput(names, name, index);
+        if (!found) {
+            return kNotAnswering; // not listed: nothing opened, and nothing to take
+        }
+        job.device = *found;
+        HostResult opened = host.openDevice(*found);
+        job.text = std::move(opened.text);
+        return opened.code;
     };
     job->opens = true;
     if (post(job)) {

@@ -54,7 +54,9 @@ public:
     /// for it at most the time-out. Any other operation that needs a device
     /// of the caller's (another open, a send, a close) first closes it, as
     /// does dropAhead().
-    void openAhead(std::string name);
+    /// Of several outputs listed as `name`, the one at `index` is taken when
+    /// it is one of them.
+    void openAhead(std::string name, int index = -1);
     void dropAhead();
 
     /// Destroys the wrapped host on its thread, waiting at most the time-out,

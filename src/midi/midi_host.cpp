@@ -18,6 +18,20 @@ std::string cutErrorText(std::string_view text) {
     return std::string(text.substr(0, end));
 }
 
+std::optional<int> findOutput(const std::vector<std::string>& names, std::string_view name,
+                              int preferred) {
+    std::optional<int> first;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        if (names[index] == name) {
+            if (static_cast<int>(index) == preferred) {
+                return preferred;
+            }
+            first = first.value_or(static_cast<int>(index));
+        }
+    }
+    return first;
+}
+
 std::string listedDeviceName(MidiHost& host, int index) {
     std::string name;
     if (host.describeDevice(index, name) != 0 || name.empty()) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zr70 {
 
@@ -42,6 +44,12 @@ public:
 /// The name the device list shows for device `index`: the host's name, or
 /// "MIDI Out <index>" when the host gives none, so that every entry has one.
 std::string listedDeviceName(MidiHost& host, int index);
+
+/// Where the output listed as `name` is among `names`: of several of that
+/// name (two identical interfaces), the one at `preferred` when it is one of
+/// them, else the first; nothing when none has that name.
+std::optional<int> findOutput(const std::vector<std::string>& names, std::string_view name,
+                              int preferred);
 
 /// Longest error text the program shows.
 inline constexpr std::size_t kMaxErrorTextLength = 98;

@@ -20,8 +20,8 @@ int SystemMidiHost::describeDevice(int index, std::string& name) {
     return joined_.describeDevice(index, name);
 }
 
-void SystemMidiHost::openAhead(std::string name) {
-    jack_.openAhead(std::move(name));
+void SystemMidiHost::openAhead(std::string name, int index) {
+    jack_.openAhead(std::move(name), index - alsa_.deviceCount());
 }
 
 HostResult SystemMidiHost::openDevice(int index) {

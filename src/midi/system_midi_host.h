@@ -24,10 +24,11 @@ public:
     HostResult sendLongMessage(std::span<const std::uint8_t> message) override;
     HostResult closeDevice() override;
 
-    /// Starts opening the JACK output listed as `name`, if there is one, on
-    /// JACK's thread (see BoundedMidiHost::openAhead): the open that is to
-    /// come runs while the caller builds its window.
-    void openAhead(std::string name);
+    /// Starts opening the JACK output listed as `name` (of twins, the one at
+    /// `index` when it is one of them), if there is one, on JACK's thread (see
+    /// BoundedMidiHost::openAhead): the open that is to come runs while the
+    /// caller builds its window.
+    void openAhead(std::string name, int index);
 
     /// Closes JACK's clients. False when the JACK server did not answer in
     /// time: its thread is left behind, and the process must end with _exit

@@ -14,7 +14,9 @@ namespace zr70 {
 /// replaced. A name with a wildcard ('*' or '?') that names no existing file is
 /// never chosen: confirming one lists the files that match it and the dialog
 /// comes back in the same directory. They leave the process's current
-/// directory where it was, so "default.zr" keeps its place.
+/// directory where it was, so "default.zr" keeps its place. The dialog shows a
+/// file name that is no UTF-8 with U+FFFD for each byte that is no part of a
+/// character; choosing it chooses that file, under its own bytes.
 class DialogFileChooser : public FileChooser {
 public:
     static constexpr const char* kInitialName = "*.ZR";
@@ -22,7 +24,10 @@ public:
     static constexpr const char* kSysExInitialName = "*.syx";
     static constexpr const char* kSysExFileType = "*.syx (*.syx *.SYX)";
 
-    explicit DialogFileChooser(QWidget* owner = nullptr) : owner_(owner) {}
+    /// Qt's own dialog keeps its history and last folder in a settings file of
+    /// its own; the program keeps all it keeps in its one settings file, so
+    /// the dialogs keep nothing between runs.
+    explicit DialogFileChooser(QWidget* owner = nullptr);
 
     void setOwner(QWidget* owner) { owner_ = owner; }
     /// Qt's own dialogs instead of the desktop's (tests drive those).

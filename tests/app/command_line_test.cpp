@@ -162,23 +162,23 @@ TEST_F(CommandLineTest, FailedOpenOrSendGivesStatusOneAndClosesWhatWasOpened) {
 }
 
 TEST_F(CommandLineTest, WithoutOutputTheStoredNameWinsOverTheStoredIndex) {
-    settings.values["zr70/mididevice"] = 1;
+    settings.values["mididevice"] = 1;
     ASSERT_EQ(run({"--send", "@song.zr"}), 0);
     EXPECT_EQ(opened(), 1);
 
     // The outputs moved: the stored name finds its output at its new index.
-    settings.texts["zr70/mididevicename"] = "JACK: synth:midi_in";
+    settings.texts["mididevicename"] = "JACK: synth:midi_in";
     host.calls.clear();
     ASSERT_EQ(run({"--send", "@song.zr"}), 0);
     EXPECT_EQ(opened(), 2);
 
     // A name that is not listed leaves the index.
-    settings.texts["zr70/mididevicename"] = "USB MIDI Interface";
+    settings.texts["mididevicename"] = "USB MIDI Interface";
     host.calls.clear();
     ASSERT_EQ(run({"--send", "@song.zr"}), 0);
     EXPECT_EQ(opened(), 1);
 
-    settings.values["zr70/mididevice"] = 5;
+    settings.values["mididevice"] = 5;
     host.calls.clear();
     EXPECT_EQ(run({"--send", "@song.zr"}), 1);
     EXPECT_TRUE(err.contains("the stored MIDI output 5 is not there")) << err.toStdString();

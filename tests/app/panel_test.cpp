@@ -100,14 +100,14 @@ TEST_F(PanelTest, TheStartOpensTheStoredOutputAsStoredSaysWhyItDidNotOpenAndStor
         testing::RecordingMessages shown;
         Panel started(startHost, stored, shown, chooser);
         if (start.stored) {
-            stored.values["zr70/mididevice"] = *start.stored;
+            stored.values["mididevice"] = *start.stored;
         }
         ASSERT_EQ(started.start(), Panel::StartResult::Running);
         EXPECT_EQ(startHost.calls.front(), "open " + std::to_string(start.output));
         std::vector<std::string> expected = start.shown;
         expected.emplace_back("Failed on opening DEFAULT.ZR");
         EXPECT_EQ(shown.shown, expected) << start.output;
-        EXPECT_EQ(stored.writes, (Writes{{"zr70/mididevice", start.output}}));
+        EXPECT_EQ(stored.writes, (Writes{{"mididevice", start.output}}));
     }
 }
 
@@ -124,7 +124,7 @@ TEST_F(PanelTest, WithoutDefaultPresetTheStartListsOpensAndTakesTheDefaults) {
 }
 
 TEST_F(PanelTest, TheDefaultPresetIsShownThenSentToTheStoredOutput) {
-    settings.writeInt(kSettingsSection, "mididevice", 1);
+    settings.write({{"mididevice", 1}});
     writeFile("default.zr", kCustomPreset);
     EXPECT_EQ(panel.start(), Panel::StartResult::Running);
     EXPECT_TRUE(messages.shown.empty());
@@ -215,7 +215,7 @@ TEST_F(PanelTest, ChoosingAnOutputSwitchesAndStoresItOrFallsBackWhenItIsBusy) {
     host.calls.clear();
     panel.chooseOutput(1);
     EXPECT_EQ(host.openIndex, 1);
-    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 1);
+    EXPECT_EQ(settings.readInt("mididevice").value_or(-1), 1);
     EXPECT_EQ(panel.selectedOutput(), 1);
 
     messages.shown.clear();
@@ -240,17 +240,17 @@ TEST_F(PanelTest, ChoosingAnOutputSwitchesAndStoresItOrFallsBackWhenItIsBusy) {
     for (int position : {0, 1}) {
         panel.chooseOutput(position);
     }
-    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 0}, {"zr70/mididevice", 1}}));
+    EXPECT_EQ(settings.writes, (Writes{{"mididevice", 0}, {"mididevice", 1}}));
 }
 
 TEST_F(PanelTest, ChoosingTheOutputAlreadyChosenOpensItAgain) {
     // The stored output was busy at start-up: it is shown selected but closed.
-    settings.values["zr70/mididevice"] = 2;
+    settings.values["mididevice"] = 2;
     host.busy = {2};
     ASSERT_EQ(panel.start(), Panel::StartResult::Running);
     EXPECT_EQ(panel.selectedOutput(), 2);
     EXPECT_EQ(host.openIndex, -1);
-    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
+    EXPECT_EQ(settings.writes, (Writes{{"mididevice", 2}}));
 
     host.busy.clear();
     host.calls.clear();
@@ -258,7 +258,7 @@ TEST_F(PanelTest, ChoosingTheOutputAlreadyChosenOpensItAgain) {
     panel.chooseOutput(2);
     EXPECT_EQ(opens(), std::vector<std::string>{"open 2"});
     EXPECT_EQ(host.openIndex, 2);
-    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
+    EXPECT_EQ(settings.writes, (Writes{{"mididevice", 2}}));
     panel.pick(0, 1);
     EXPECT_EQ(failures, 0);
 
@@ -268,25 +268,50 @@ TEST_F(PanelTest, ChoosingTheOutputAlreadyChosenOpensItAgain) {
     panel.chooseOutput(2);
     EXPECT_EQ(opens(), (std::vector<std::string>{"close", "open 2"}));
     EXPECT_EQ(host.openIndex, 2);
-    EXPECT_EQ(settings.writes, (Writes{{"zr70/mididevice", 2}}));
+    EXPECT_EQ(settings.writes, (Writes{{"mididevice", 2}}));
 }
 
 TEST_F(PanelTest, TheStoredNameFindsItsOutputWhenTheOrderChangedAndTheIndexFollows) {
     // "Converter" was output 1; a new interface now comes first.
-    settings.values["zr70/mididevice"] = 1;
-    settings.texts["zr70/mididevicename"] = "Converter";
+    settings.values["mididevice"] = 1;
+    settings.texts["mididevicename"] = "Converter";
     host.devices = {"USB Interface", "Through", "Converter", "Synth"};
     ASSERT_EQ(panel.start(), Panel::StartResult::Running);
     EXPECT_EQ(host.openIndex, 2);
     EXPECT_EQ(panel.selectedOutput(), 2);
-    EXPECT_EQ(settings.values["zr70/mididevice"], 2);
-    EXPECT_EQ(settings.order, (std::vector<std::string>{"zr70/mididevice", "zr70/mididevicename"}));
+    EXPECT_EQ(settings.values["mididevice"], 2);
+    EXPECT_EQ(settings.order, (std::vector<std::string>{"mididevice", "mididevicename"}));
 
     // Every change stores both, index first.
     settings.order.clear();
     panel.chooseOutput(3);
-    EXPECT_EQ(settings.texts["zr70/mididevicename"], "Synth");
-    EXPECT_EQ(settings.order, (std::vector<std::string>{"zr70/mididevice", "zr70/mididevicename"}));
+    EXPECT_EQ(settings.texts["mididevicename"], "Synth");
+    EXPECT_EQ(settings.order, (std::vector<std::string>{"mididevice", "mididevicename"}));
+}
+
+TEST_F(PanelTest, AStartKeepsTheStoredNameItDidNotFindAndTakesTheTwinAtTheStoredIndex) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> devices;
+        int storedIndex;
+        int opened;
+    };
+    for (const Case& start : {
+             Case{"B unplugged, C at its index", {"A", "C"}, 1, 1},
+             Case{"the second of twins", {"A", "B", "B"}, 2, 2},
+             Case{"twins, neither at the index", {"B", "A", "B"}, 1, 0},
+         }) {
+        testing::FakeMidiHost startHost;
+        startHost.devices = start.devices;
+        testing::MemorySettings stored;
+        stored.values["mididevice"] = start.storedIndex;
+        stored.texts["mididevicename"] = "B";
+        Panel started(startHost, stored, messages, chooser);
+        ASSERT_EQ(started.start(), Panel::StartResult::Running);
+        EXPECT_EQ(startHost.calls.front(), "open " + std::to_string(start.opened)) << start.what;
+        EXPECT_EQ(stored.values["mididevice"], start.opened) << start.what;
+        EXPECT_EQ(stored.texts["mididevicename"], "B") << start.what;
+    }
 }
 
 TEST_F(PanelTest, SysExExportWritesTheSelectionsAndImportSetsAndSendsWhatItFound) {
@@ -344,7 +369,7 @@ TEST_F(PanelTest, SysExFailuresSayWhyAndChangeNothing) {
 
 TEST_F(PanelTest, MovesStoreXThenYAndShutDownClosesTheOutputOnceSayingWhenItFailed) {
     panel.storeWindowPosition(-10, 300);
-    EXPECT_EQ(settings.writes, (Writes{{"zr70/xpos", -10}, {"zr70/ypos", 300}}));
+    EXPECT_EQ(settings.writes, (Writes{{"xpos", -10}, {"ypos", 300}}));
     panel.start();
     messages.shown.clear();
     host.closeResult = 7;

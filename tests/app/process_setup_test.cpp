@@ -62,7 +62,7 @@ TEST(IgnoreFileSizeLimitSignal, AWriteBeyondTheFileSizeLimitFailsAndTheProgramGo
         limit.rlim_cur = 0;
         ::setrlimit(RLIMIT_FSIZE, &limit);
         SettingsProfile settings(path);
-        ::_exit(settings.writeInt(kSettingsSection, "xpos", 5) ? 1 : 0);
+        ::_exit(settings.write({{"xpos", 5}}) ? 1 : 0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(program, &status, 0), program);

@@ -1,9 +1,12 @@
 #include "app/settings_profile.h"
+#include "support/shell_fakes.h"
+#include "support/wait_for.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -11,6 +14,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,15 +46,15 @@ struct SettingsProfileTest : ::testing::Test {
 
 TEST_F(SettingsProfileTest, MissingFileReadsTheCallersDefaultsAndCreatesNothing) {
     const SettingsProfile profile(path());
-    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), 20);
-    EXPECT_EQ(profile.readInt(kSettingsSection, "ypos", 40), 40);
-    EXPECT_EQ(profile.readInt(kSettingsSection, "mididevice", -1), -1);
+    EXPECT_EQ(profile.readInt("xpos").value_or(20), 20);
+    EXPECT_EQ(profile.readInt("ypos").value_or(40), 40);
+    EXPECT_EQ(profile.readInt("mididevice").value_or(-1), -1);
     EXPECT_FALSE(QFile::exists(path()));
 }
 
 TEST_F(SettingsProfileTest, EveryWriteReachesTheFileAtOnceAsDecimalText) {
     SettingsProfile profile(path());
-    EXPECT_TRUE(profile.writeInt(kSettingsSection, "mididevice", 0));
+    EXPECT_TRUE(profile.write({{"mididevice", 0}}));
     EXPECT_EQ(fileText(), QByteArray("[zr70]\nmididevice=0\n"));
 
     storeWindowPosition(profile, -10, 300);
@@ -58,9 +62,9 @@ TEST_F(SettingsProfileTest, EveryWriteReachesTheFileAtOnceAsDecimalText) {
 
     // Another profile on the same file, as at the next start, reads it back.
     const SettingsProfile next(path());
-    EXPECT_EQ(next.readInt(kSettingsSection, "xpos", 20), -10);
-    EXPECT_EQ(next.readInt(kSettingsSection, "ypos", 40), 300);
-    EXPECT_EQ(next.readInt(kSettingsSection, "mididevice", -1), 0);
+    EXPECT_EQ(next.readInt("xpos").value_or(20), -10);
+    EXPECT_EQ(next.readInt("ypos").value_or(40), 300);
+    EXPECT_EQ(next.readInt("mididevice").value_or(-1), 0);
 }
 
 TEST_F(SettingsProfileTest, AWriteOfWhatTheFileHoldsAlreadyLeavesTheFileAlone) {
@@ -81,25 +85,24 @@ TEST_F(SettingsProfileTest, AWriteOfWhatTheFileHoldsAlreadyLeavesTheFileAlone) {
 
 TEST_F(SettingsProfileTest, AnOutputsNameIsWrittenWithItsIndexAndReadBackWhole) {
     SettingsProfile profile(path());
-    EXPECT_FALSE(profile.readText(kSettingsSection, "mididevicename").has_value());
+    EXPECT_FALSE(profile.readText("mididevicename").has_value());
     // A comma would make an unquoted value a list; the name reads back whole.
-    EXPECT_TRUE(profile.writeValues(kSettingsSection, {{"mididevice", 3}},
-                                    {{"mididevicename", "JACK: a, b \xC3\xA9"}}));
+    EXPECT_TRUE(profile.write({{"mididevice", 3}}, {{"mididevicename", "JACK: a, b \xC3\xA9"}}));
     EXPECT_EQ(fileText(),
               QByteArray("[zr70]\nmididevice=3\nmididevicename=\"JACK: a, b \xC3\xA9\"\n"));
     const SettingsProfile next(path());
-    EXPECT_EQ(next.readInt(kSettingsSection, "mididevice", -1), 3);
-    EXPECT_EQ(next.readText(kSettingsSection, "mididevicename"), "JACK: a, b \xC3\xA9");
-    EXPECT_FALSE(next.readText(kSettingsSection, "xpos").has_value());
+    EXPECT_EQ(next.readInt("mididevice").value_or(-1), 3);
+    EXPECT_EQ(next.readText("mididevicename"), "JACK: a, b \xC3\xA9");
+    EXPECT_FALSE(next.readText("xpos").has_value());
 }
 
 TEST_F(SettingsProfileTest, ThirtyTwoBitLimitsReadBackExactly) {
     SettingsProfile profile(path());
-    profile.writeInt(kSettingsSection, "xpos", INT32_MIN);
-    profile.writeInt(kSettingsSection, "ypos", INT32_MAX);
+    profile.write({{"xpos", INT32_MIN}});
+    profile.write({{"ypos", INT32_MAX}});
     EXPECT_TRUE(fileText().contains("xpos=-2147483648\n"));
-    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), INT32_MIN);
-    EXPECT_EQ(profile.readInt(kSettingsSection, "ypos", 40), INT32_MAX);
+    EXPECT_EQ(profile.readInt("xpos").value_or(20), INT32_MIN);
+    EXPECT_EQ(profile.readInt("ypos").value_or(40), INT32_MAX);
 }
 
 TEST_F(SettingsProfileTest, ValueThatIsNoWholeThirtyTwoBitNumberReadsAsTheDefault) {
@@ -117,31 +120,31 @@ TEST_F(SettingsProfileTest, ValueThatIsNoWholeThirtyTwoBitNumberReadsAsTheDefaul
               "k=-7\n");
     const SettingsProfile profile(path());
     for (const char* key : {"a", "b", "c", "d", "e", "f", "g", "h", "i"}) {
-        EXPECT_EQ(profile.readInt(kSettingsSection, key, 99), 99) << key;
+        EXPECT_EQ(profile.readInt(key).value_or(99), 99) << key;
     }
-    EXPECT_EQ(profile.readInt(kSettingsSection, "j", 99), 42);
-    EXPECT_EQ(profile.readInt(kSettingsSection, "k", 99), -7);
+    EXPECT_EQ(profile.readInt("j").value_or(99), 42);
+    EXPECT_EQ(profile.readInt("k").value_or(99), -7);
 }
 
 TEST_F(SettingsProfileTest, OtherSectionOrMissingKeyReadsAsTheDefault) {
     writeFile("[other]\nxpos=5\n[zr70]\nypos=6\n");
     const SettingsProfile profile(path());
-    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), 20);
-    EXPECT_EQ(profile.readInt(kSettingsSection, "ypos", 40), 6);
-    EXPECT_EQ(profile.readInt(kSettingsSection, "mididevice", -1), -1);
+    EXPECT_EQ(profile.readInt("xpos").value_or(20), 20);
+    EXPECT_EQ(profile.readInt("ypos").value_or(40), 6);
+    EXPECT_EQ(profile.readInt("mididevice").value_or(-1), -1);
 }
 
 TEST_F(SettingsProfileTest, WritingKeepsWhatElseTheFileHolds) {
     writeFile("[other]\nkept=1\n[zr70]\nypos=6\n");
     SettingsProfile profile(path());
-    profile.writeInt(kSettingsSection, "xpos", 5);
+    profile.write({{"xpos", 5}});
     EXPECT_EQ(fileText(), QByteArray("[other]\nkept=1\n\n[zr70]\nxpos=5\nypos=6\n"));
 }
 
 TEST_F(SettingsProfileTest, TwoRunningCopiesShareTheFileAndTheLastWriteOfAKeyWins) {
     SettingsProfile first(path());
-    first.writeInt(kSettingsSection, "mididevice", 2);
-    first.writeInt(kSettingsSection, "xpos", 1);
+    first.write({{"mididevice", 2}});
+    first.write({{"xpos", 1}});
 
     // The other copy is another process, which moves its window.
     const pid_t other = ::fork();
@@ -149,14 +152,14 @@ TEST_F(SettingsProfileTest, TwoRunningCopiesShareTheFileAndTheLastWriteOfAKeyWin
     if (other == 0) {
         SettingsProfile second(path());
         storeWindowPosition(second, 100, 200);
-        ::_exit(second.readInt(kSettingsSection, "mididevice", -1) == 2 ? 0 : 1);
+        ::_exit(second.readInt("mididevice").value_or(-1) == 2 ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(other, &status, 0), other);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other copy missed a key";
 
-    EXPECT_EQ(first.readInt(kSettingsSection, "xpos", 20), 100);
-    first.writeInt(kSettingsSection, "mididevice", 3);
+    EXPECT_EQ(first.readInt("xpos").value_or(20), 100);
+    first.write({{"mididevice", 3}});
     EXPECT_EQ(fileText(), QByteArray("[zr70]\nmididevice=3\nxpos=100\nypos=200\n"));
 }
 
@@ -188,11 +191,11 @@ TEST_F(SettingsProfileTest, ALockFileLeftByAProgramThatDiedHoldsUpNoWrite) {
         const auto write = [&] {
             // As at start-up: a read, then a write.
             SettingsProfile profile(path());
-            profile.readInt(kSettingsSection, "xpos", 20);
-            return profile.writeInt(kSettingsSection, "xpos", value);
+            profile.readInt("xpos").value_or(20);
+            return profile.write({{"xpos", value}});
         };
         return runInOtherProcess(write, std::chrono::seconds(15)) == 0 &&
-               SettingsProfile(path()).readInt(kSettingsSection, "xpos", 0) == value;
+               SettingsProfile(path()).readInt("xpos").value_or(0) == value;
     };
 
     // A program that died while it held the lock.
@@ -223,18 +226,80 @@ TEST_F(SettingsProfileTest, ALockFileLeftByAProgramThatDiedHoldsUpNoWrite) {
         ::getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = 0;
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        return !SettingsProfile(path()).writeInt(kSettingsSection, "xpos", 3);
+        return !SettingsProfile(path()).write({{"xpos", 3}});
     };
     EXPECT_EQ(runInOtherProcess(writeBeyondTheLimit, std::chrono::seconds(15)), 0);
     EXPECT_FALSE(QFile::exists(lock));
+}
+
+TEST_F(SettingsProfileTest, NamesAreReadInAnyLetterCaseAndWrittenInLowerCase) {
+    writeFile("[ZR70]\nMIDIDEVICE=2\nMidiDeviceName=JACK: x\nXPos=7\n");
+    SettingsProfile profile(path());
+    EXPECT_EQ(profile.readInt("mididevice"), 2);
+    EXPECT_EQ(profile.readText("mididevicename"), "JACK: x");
+    EXPECT_EQ(profile.readInt("xpos"), 7);
+    EXPECT_TRUE(profile.write({{"mididevice", 3}}));
+    EXPECT_TRUE(fileText().endsWith("[zr70]\nmididevice=3\n")) << fileText().toStdString();
+    EXPECT_EQ(profile.readInt("mididevice"), 3);
+    EXPECT_EQ(profile.readInt("xpos"), 7);
+}
+
+TEST_F(SettingsProfileTest, WhatIsNoRegularFileOrAHeldLockHoldsNothingUp) {
+    const QString lock = path() + QStringLiteral(".lock");
+    const auto fifo = [](const QString& name) {
+        return ::mkfifo(QFile::encodeName(name).constData(), 0600) == 0;
+    };
+    const auto folder = [](const QString& name) { return QDir().mkdir(name); };
+    struct Case {
+        const char* what;
+        QString name;
+        std::function<bool(const QString&)> make;
+    };
+    for (const Case& hostile : {Case{"a FIFO as the settings file", path(), fifo},
+                                Case{"a folder as the settings file", path(), folder},
+                                Case{"a FIFO as the lock file", lock, fifo},
+                                Case{"a folder as the lock file", lock, folder},
+                                Case{"a FIFO as the removal lock", lock + ".rmlock", fifo}}) {
+        SCOPED_TRACE(hostile.what);
+        ASSERT_TRUE(hostile.make(hostile.name));
+        const auto readAndWrite = [&] {
+            SettingsProfile profile(path());
+            return !profile.readInt("xpos") && !profile.write({{"xpos", 1}});
+        };
+        EXPECT_EQ(runInOtherProcess(readAndWrite, std::chrono::seconds(15)), 0);
+        QDir().rmdir(hostile.name);
+        QFile::remove(hostile.name);
+    }
+
+    // A live copy that holds the lock and never lets go (stopped, hung): the
+    // write fails, and the next one does at once.
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        QLockFile held(lock);
+        if (held.tryLock()) {
+            ::raise(SIGSTOP);
+        }
+        ::_exit(1);
+    }
+    ASSERT_TRUE(
+        testing::waitFor([&] { return QLockFile(lock).getLockInfo(nullptr, nullptr, nullptr); }));
+    const auto write = [&] {
+        SettingsProfile profile(path());
+        return !profile.write({{"xpos", 2}}) && !profile.write({{"xpos", 3}});
+    };
+    EXPECT_EQ(runInOtherProcess(write, std::chrono::seconds(15)), 0);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    EXPECT_FALSE(SettingsProfile(path()).readInt("xpos"));
 }
 
 TEST_F(SettingsProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
     // A directory cannot be created under a plain file, not even by root.
     writeFile("[zr70]\nxpos=1\n");
     SettingsProfile profile(path() + QStringLiteral("/below/zr70.INI"));
-    EXPECT_FALSE(profile.writeInt(kSettingsSection, "xpos", 5));
-    EXPECT_EQ(profile.readInt(kSettingsSection, "xpos", 20), 20);
+    EXPECT_FALSE(profile.write({{"xpos", 5}}));
+    EXPECT_EQ(profile.readInt("xpos").value_or(20), 20);
     EXPECT_EQ(fileText(), QByteArray("[zr70]\nxpos=1\n"));
 }
 
@@ -253,7 +318,7 @@ TEST_F(SettingsProfileTest, ProgramProfileIsNamedAfterTheExecutableInTheConfigDi
     SettingsProfile profile;
     EXPECT_EQ(profile.filePath(), config + QStringLiteral("/app_tests.INI"));
     // The configuration directory need not exist yet.
-    EXPECT_TRUE(profile.writeInt(kSettingsSection, "mididevice", 3));
+    EXPECT_TRUE(profile.write({{"mididevice", 3}}));
     EXPECT_TRUE(QFile::exists(config + QStringLiteral("/app_tests.INI")));
 
     if (previous.isNull()) {
@@ -263,26 +328,12 @@ TEST_F(SettingsProfileTest, ProgramProfileIsNamedAfterTheExecutableInTheConfigDi
     }
 }
 
-/// Records the order of writes, which a file does not show.
-class RecordingSettings : public IntegerSettings {
-public:
-    std::int32_t readInt(std::string_view, std::string_view, std::int32_t fallback) const override {
-        return fallback;
-    }
-    bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override {
-        writes.push_back(std::string(section) + "/" + std::string(key) + "=" +
-                         std::to_string(value));
-        return true;
-    }
-    std::vector<std::string> writes;
-};
-
 TEST(StoreWindowPosition, WritesXThenYOnEveryMoveNegativesIncluded) {
-    RecordingSettings settings;
+    testing::MemorySettings settings;
     storeWindowPosition(settings, -5, 12);
     storeWindowPosition(settings, -6, -32000);
-    EXPECT_EQ(settings.writes, (std::vector<std::string>{"zr70/xpos=-5", "zr70/ypos=12",
-                                                         "zr70/xpos=-6", "zr70/ypos=-32000"}));
+    EXPECT_EQ(settings.writes, (std::vector<std::pair<std::string, std::int32_t>>{
+                                   {"xpos", -5}, {"ypos", 12}, {"xpos", -6}, {"ypos", -32000}}));
 }
 
 } // namespace

@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/wait_for.h"
+
 namespace zr70::testing {
 
 /// The full path of `program` on PATH, empty when it is not installed.
@@ -150,19 +152,6 @@ private:
     pid_t pid_ = -1;
     int exitCode_ = -1;
 };
-
-/// Polls `condition` every 20 ms until it holds or `limit` has passed.
-template <typename Condition>
-bool waitFor(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 /// One message as jack_midi_dump prints it: "   0: f0 41 ... f7".
 using DumpedMessage = std::vector<std::uint8_t>;

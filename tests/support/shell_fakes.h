@@ -3,7 +3,7 @@
 // Stand-ins for the MIDI host, the settings file, the file dialogs, the device
 // list, shared by the logic and widget tests.
 
-#include "app/integer_settings.h"
+#include "app/settings.h"
 #include "midi/midi_host.h"
 #include "preset/file_chooser.h"
 #include "preset/preset_file.h"
@@ -83,36 +83,32 @@ public:
     std::vector<std::vector<std::uint8_t>> sent;
 };
 
-/// Settings kept in memory; `writes` lists ("section/key", value) of the
-/// integers in the order written, `order` the "section/key" of every integer
-/// and text written.
-class MemorySettings : public IntegerSettings {
+/// Settings kept in memory; `writes` lists (key, value) of the integers in
+/// the order written, `order` the key of every integer and text written.
+class MemorySettings : public Settings {
 public:
-    std::int32_t readInt(std::string_view section, std::string_view key,
-                         std::int32_t fallback) const override {
-        const auto found = values.find(std::string(section) + "/" + std::string(key));
-        return found == values.end() ? fallback : found->second;
+    std::optional<std::int32_t> readInt(std::string_view key) const override {
+        const auto found = values.find(std::string(key));
+        return found == values.end() ? std::nullopt : std::optional(found->second);
     }
-    bool writeInt(std::string_view section, std::string_view key, std::int32_t value) override {
-        const std::string name = std::string(section) + "/" + std::string(key);
-        values[name] = value;
-        writes.emplace_back(name, value);
-        order.push_back(name);
-        return true;
-    }
-    std::optional<std::string> readText(std::string_view section,
-                                        std::string_view key) const override {
-        const auto found = texts.find(std::string(section) + "/" + std::string(key));
+    std::optional<std::string> readText(std::string_view key) const override {
+        const auto found = texts.find(std::string(key));
         if (found == texts.end() || found->second.empty()) {
             return std::nullopt;
         }
         return found->second;
     }
-    bool writeText(std::string_view section, std::string_view key,
-                   std::string_view value) override {
-        const std::string name = std::string(section) + "/" + std::string(key);
-        texts[name] = std::string(value);
-        order.push_back(name);
+    bool write(std::initializer_list<Integer> integers,
+               std::initializer_list<Text> newTexts = {}) override {
+        for (const auto& [key, value] : integers) {
+            values[std::string(key)] = value;
+            writes.emplace_back(key, value);
+            order.emplace_back(key);
+        }
+        for (const auto& [key, value] : newTexts) {
+            texts[std::string(key)] = std::string(value);
+            order.emplace_back(key);
+        }
         return true;
     }
     std::map<std::string, std::int32_t> values;

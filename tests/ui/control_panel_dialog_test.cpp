@@ -151,16 +151,15 @@ TEST_F(ControlPanelDialogTest, StartShowsTheControlsPageTicksTheBoxAndFallsBackT
 TEST_F(ControlPanelDialogTest, TheClientAreaLandsOnTheStartPositionAndEveryMoveIsStored) {
     startAndShow();
     EXPECT_EQ(window->geometry().topLeft(), kStart);
-    EXPECT_EQ(settings.readInt(kSettingsSection, "xpos", 0), kStart.x());
-    EXPECT_EQ(settings.readInt(kSettingsSection, "ypos", 0), kStart.y());
+    EXPECT_EQ(settings.readInt("xpos").value_or(0), kStart.x());
+    EXPECT_EQ(settings.readInt("ypos").value_or(0), kStart.y());
 
     settings.writes.clear();
     window->setGeometry(QRect(QPoint(60, 75), window->size()));
     QCoreApplication::processEvents();
     ASSERT_GE(settings.writes.size(), 2u);
-    EXPECT_EQ(settings.writes[settings.writes.size() - 2],
-              std::make_pair(std::string("zr70/xpos"), 60));
-    EXPECT_EQ(settings.writes.back(), std::make_pair(std::string("zr70/ypos"), 75));
+    EXPECT_EQ(settings.writes[settings.writes.size() - 2], std::make_pair(std::string("xpos"), 60));
+    EXPECT_EQ(settings.writes.back(), std::make_pair(std::string("ypos"), 75));
 }
 
 TEST_F(ControlPanelDialogTest, SwitchingTabsShowsOnePageAtItsPlaceAndSendsNothing) {
@@ -305,7 +304,7 @@ TEST_F(ControlPanelDialogTest, ARefusedMessageLeavesFailInTheCaption) {
 }
 
 TEST_F(ControlPanelDialogTest, EveryUserSelectionInTheDeviceListChangesTheDevice) {
-    settings.writeInt(kSettingsSection, "mididevice", 2);
+    settings.write({{"mididevice", 2}});
     startAndShow();
     EXPECT_EQ(midiSetup().selected(), 2);
     EXPECT_EQ(host.openIndex, 2);
@@ -313,13 +312,13 @@ TEST_F(ControlPanelDialogTest, EveryUserSelectionInTheDeviceListChangesTheDevice
     host.calls.clear();
     clickDevice(0);
     EXPECT_EQ(host.openIndex, 0);
-    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 0);
+    EXPECT_EQ(settings.readInt("mididevice").value_or(-1), 0);
     // Each entry the arrow keys pass over is a change of its own.
     deviceList().setFocus();
     QTest::keyClick(&deviceList(), Qt::Key_Down);
     QTest::keyClick(&deviceList(), Qt::Key_Down);
     EXPECT_EQ(opens(), (std::vector<std::string>{"open 0", "open 1", "open 2"}));
-    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 2);
+    EXPECT_EQ(settings.readInt("mididevice").value_or(-1), 2);
     // Selecting from the program is no change.
     host.calls.clear();
     midiSetup().select(1);
@@ -337,11 +336,11 @@ TEST_F(ControlPanelDialogTest, ABusyDeviceFallsBackToThePreviousOne) {
     EXPECT_EQ(opens(), (std::vector<std::string>{"open 2", "open 0"}));
     EXPECT_EQ(midiSetup().selected(), 0);
     EXPECT_EQ(host.openIndex, 0);
-    EXPECT_EQ(settings.readInt(kSettingsSection, "mididevice", -1), 0);
+    EXPECT_EQ(settings.readInt("mididevice").value_or(-1), 0);
 }
 
 TEST_F(ControlPanelDialogTest, TheDeviceInUseStaysSelectedWhenCtrlWouldDeselectIt) {
-    settings.writeInt(kSettingsSection, "mididevice", 1);
+    settings.write({{"mididevice", 1}});
     startAndShow();
     clickTab(3);
     host.calls.clear();
@@ -365,7 +364,7 @@ TEST_F(ControlPanelDialogTest, TheDeviceInUseStaysSelectedWhenCtrlWouldDeselectI
 
 TEST_F(ControlPanelDialogTest, AClickOrSpaceOnTheSelectedEntryOpensThatDeviceAgain) {
     // The stored device was busy at start-up: shown selected, but closed.
-    settings.writeInt(kSettingsSection, "mididevice", 1);
+    settings.write({{"mididevice", 1}});
     host.busy = {1};
     startAndShow();
     EXPECT_EQ(midiSetup().selected(), 1);
@@ -388,7 +387,7 @@ TEST_F(ControlPanelDialogTest, AClickOrSpaceOnTheSelectedEntryOpensThatDeviceAga
 }
 
 TEST_F(ControlPanelDialogTest, FocusOnADeviceListWithoutSelectionChangesNothing) {
-    settings.writeInt(kSettingsSection, "mididevice", 7);
+    settings.write({{"mididevice", 7}});
     startAndShow();
     EXPECT_EQ(midiSetup().selected(), -1);
     clickTab(3);

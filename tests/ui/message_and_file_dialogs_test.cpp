@@ -1,5 +1,6 @@
 // The message box and the file dialogs, answered from inside their modal loops.
 
+#include "preset/file_access.h"
 #include "ui/dialog_file_chooser.h"
 #include "ui/message_box_messages.h"
 #include "ui/modal.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -15,6 +17,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace zr70 {
 namespace {
@@ -219,6 +224,23 @@ TEST_F(FileDialogsTest, ATypedNameOfAnExistingOrNewFileIsThatFileBracketsInclude
         EXPECT_EQ(seen.directories.size(), 1); // the dialog did not come back
         EXPECT_EQ(chosen.value_or(QString()).toStdString(), directory.filePath(name).toStdString());
     }
+}
+
+TEST_F(FileDialogsTest, ANameThatIsNoUtf8IsChosenUnderItsOwnBytesAndTheDialogKeepsNothing) {
+    const QString config = directory.filePath(QStringLiteral("config"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    const QByteArray file = QFile::encodeName(directory.path()) + "/n\xff.zr";
+    std::ofstream(file.toStdString()) << "x";
+    std::optional<QString> chosen;
+    {
+        // The dialog shows the name with U+FFFD in the place of the odd byte.
+        const auto watch = choose(QFile::decodeName("n\xff.zr"));
+        chosen = chooser.chooseFileToLoad();
+    }
+    std::filesystem::remove(file.toStdString());
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(encodeFileName(*chosen), file);
+    EXPECT_FALSE(QFileInfo::exists(config)) << "the dialog wrote a settings file of its own";
 }
 
 TEST_F(FileDialogsTest, CancelAfterAFilterChoosesNothing) {

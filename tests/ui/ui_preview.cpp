@@ -49,7 +49,7 @@ int main(int argc, char* argv[]) {
     host.devices = {"Midi Through:Midi Through Port-0 14:0", "ZR-70 USB MIDI:ZR-70 MIDI 1 20:0",
                     "Virtual Raw MIDI 1-0:VirMIDI 1-0 24:0"};
     zr70::testing::MemorySettings settings;
-    settings.writeInt(zr70::kSettingsSection, "mididevice", 1);
+    settings.write({{"mididevice", 1}});
     StandardErrorMessages messages;
     zr70::DialogFileChooser chooser;
 
