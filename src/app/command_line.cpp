@@ -90,37 +90,52 @@ struct SendEnd {
     std::size_t sent = 0;
 };
 
-/// Opens device `index`, hands it every message and closes it; a request to
-/// end stops it before the open or between messages, and the device closes
-/// all the same. Every call to the host for a send is here.
-SendEnd sendToDevice(MidiHost& host, int index, const QString& name,
+/// "<name>: <text>", or the text alone where it names the output itself.
+QString aboutOutput(const QString& name, const std::string& text) {
+    const QString said = fromStd(text);
+    return said.contains(name) ? said : name + QStringLiteral(": ") + said;
+}
+
+/// Opens output `index`, hands it every message, waits until they have left
+/// and closes it; a request to end stops it before the open or between
+/// messages, and the output closes all the same. Success only when every
+/// message left while the output was connected. Every call to the host for
+/// a send is here.
+SendEnd sendToOutput(MidiHost& host, int index, const QString& name,
                      const std::vector<MessageBytes>& messages,
                      const std::function<int()>& endRequested) {
-    const auto failed = [&](const char* what, const HostResult& result) {
-        return QStringLiteral("%1 %2: %3")
-            .arg(QLatin1String(what), name, fromStd(cutErrorText(result.text)));
-    };
     const auto requested = [&] { return endRequested ? endRequested() : 0; };
     SendEnd end;
     if ((end.signal = requested()) != 0) {
         return end;
     }
-    if (const HostResult opened = host.openDevice(index); !opened.ok()) {
-        end.error = failed("cannot open", opened);
+    if (const MidiResult opened = host.open(index); !opened.ok()) {
+        end.error = aboutOutput(name, opened.text);
         return end;
     }
+    MidiResult problem;
     for (const MessageBytes& message : messages) {
         if ((end.signal = requested()) != 0) {
             break;
         }
-        if (const HostResult sent = host.sendLongMessage(message); !sent.ok()) {
-            end.error = failed("sending failed to", sent);
+        if (problem = host.send(message); !problem.ok()) {
             break;
         }
-        ++end.sent;
     }
-    if (const HostResult closed = host.closeDevice(); !closed.ok() && !end.error) {
-        end.error = failed("cannot close", closed);
+    const Delivery delivery = host.flush();
+    end.sent = delivery.left;
+    if (problem.ok()) {
+        problem = delivery.result;
+    }
+    // The close waits for the last message to have arrived.
+    if (const MidiResult closed = host.close(); problem.ok()) {
+        problem = closed;
+    }
+    if (!problem.ok()) {
+        end.error = QStringLiteral("sent %1 of %2 messages: %3")
+                        .arg(end.sent)
+                        .arg(messages.size())
+                        .arg(aboutOutput(name, problem.text));
     }
     return end;
 }
@@ -290,13 +305,15 @@ std::optional<ParameterSet> CommandLine::readPreset(const QString& path) {
 }
 
 std::vector<QString> CommandLine::outputNames() {
-    MidiHost& host = context_.host();
+    const OutputList listed = context_.host().outputs();
     std::vector<QString> names;
-    for (int index = 0; index < host.deviceCount(); ++index) {
-        names.push_back(fromStd(listedDeviceName(host, index)));
+    for (const std::string& name : listed.names) {
+        names.push_back(fromStd(name));
     }
     if (names.empty()) {
-        fail(QStringLiteral("No MIDI out devices found"));
+        // A JACK server that did not answer is not one that is missing.
+        fail(listed.problem.ok() ? QStringLiteral("No MIDI out devices found")
+                                 : fromStd(listed.problem.text));
     }
     return names;
 }
@@ -326,7 +343,7 @@ int CommandLine::send(const QString& presetPath, const std::optional<QString>& o
     }
     const std::vector<MessageBytes> messages = sendAllMessages(*set);
     const SendEnd end =
-        sendToDevice(context_.host(), choice.index, names[static_cast<std::size_t>(choice.index)],
+        sendToOutput(context_.host(), choice.index, names[static_cast<std::size_t>(choice.index)],
                      messages, context_.endRequested);
     if (end.error) {
         return fail(*end.error);

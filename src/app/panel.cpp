@@ -29,14 +29,15 @@ Panel::~Panel() = default;
 Panel::StartResult Panel::start() {
     // The flag is set before "default.zr" loads, so the start-up load sends.
     setSendAfterLoad(true);
-    if (!port_->list()) {
-        messages_.show(kNoDevicesText);
+    if (const OutputList& listed = port_->list(); listed.names.empty()) {
+        // A JACK server that did not answer is not one that is missing.
+        messages_.show(listed.problem.ok() ? std::string(kNoDevicesText) : listed.problem.text);
         return StartResult::EndProgram;
     }
-    const std::vector<std::string>& names = port_->deviceNames();
+    const std::vector<std::string>& names = port_->outputNames();
     const StoredOutput stored = storedOutput(settings_);
     const OutputChoice choice = chooseStoredOutput(stored, names);
-    if (const HostResult opened = port_->startOn(choice.index); !opened.ok()) {
+    if (const MidiResult opened = port_->startOn(choice.index); !opened.ok()) {
         // The program goes on with the output closed.
         messages_.show(cutErrorText(opened.text));
     }
@@ -60,37 +61,40 @@ void Panel::shutDown() {
 }
 
 const std::vector<std::string>& Panel::outputs() const {
-    return port_->deviceNames();
+    return port_->outputNames();
 }
 
 int Panel::selectedOutput() const {
-    return port_->shownDevice();
+    const int current = port_->currentOutput();
+    return current >= 0 && static_cast<std::size_t>(current) < outputs().size() ? current : -1;
 }
 
 void Panel::pick(ParameterIndex index, int selection) {
     selections_.set(index, selection);
     // A pick that names no entry leaves no value the converter could be given.
-    if (selections_.selection(index) != kNoSelection) {
-        transmit(messageFor(index, selections_.selection(index)));
+    if (selections_.selection(index) != kNoSelection &&
+        transmit(messageFor(index, selections_.selection(index)))) {
+        confirm();
     }
 }
 
 void Panel::chooseOutput(int position) {
-    switch (port_->changeDevice(position)) {
+    switch (port_->changeOutput(position)) {
     case MidiOutputPort::Change::None:
         break;
     case MidiOutputPort::Change::Opened:
-        storeOutput(settings_, port_->currentDevice(), port_->deviceNames());
+        storeOutput(settings_, port_->currentOutput(), port_->outputNames());
         break;
     case MidiOutputPort::Change::Busy:
         // Told while no output is open; the stored output stays as it was.
         messages_.show(kBusyText);
         port_->reopen();
+        // The previous output is back, and the list shows it; one that names
+        // no entry leaves the list as the user made it.
+        if (selectedOutput() >= 0) {
+            emit outputSelected(selectedOutput());
+        }
         break;
-    }
-    // A busy device gives way to the previous one, and the list shows that.
-    if (position >= 0 && port_->shownDevice() != position) {
-        emit outputSelected(port_->shownDevice());
     }
 }
 
@@ -197,15 +201,31 @@ void Panel::loaded() {
 
 void Panel::sendAll() {
     // A refused message does not stop the others.
+    bool handedOver = false;
     for (const MessageBytes& message : sendAllMessages(selections_)) {
-        transmit(message);
+        handedOver = transmit(message) || handedOver;
+    }
+    if (handedOver) {
+        confirm();
     }
 }
 
-void Panel::transmit(const MessageBytes& message) {
+bool Panel::transmit(const MessageBytes& message) {
     emit transmitting(true);
-    if (port_->send(message) != 0) {
-        emit failed();
+    const MidiResult sent = port_->send(message);
+    if (!sent.ok()) {
+        emit failed(QString::fromStdString(sent.text));
+    }
+    emit transmitting(false);
+    return sent.ok();
+}
+
+void Panel::confirm() {
+    // A message that was taken but did not leave for the converter (the
+    // server stopped, the receiver went) failed all the same.
+    emit transmitting(true);
+    if (const Delivery delivery = port_->flush(); !delivery.result.ok()) {
+        emit failed(QString::fromStdString(delivery.result.text));
     }
     emit transmitting(false);
 }

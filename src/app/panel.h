@@ -86,8 +86,8 @@ signals:
     void sendAfterLoadChanged(bool ticked);
     /// On while a message is being handed to the output.
     void transmitting(bool on);
-    /// The output refused a message.
-    void failed();
+    /// A message did not reach the output; `why` says what happened.
+    void failed(const QString& why);
     /// The outputs are listed; selectedOutput() tells the one shown selected.
     void outputsListed();
     void outputSelected(int position);
@@ -95,7 +95,10 @@ signals:
 private:
     void loaded();
     void sendAll();
-    void transmit(const MessageBytes& message);
+    /// Hands one message over; false when the output refused it.
+    bool transmit(const MessageBytes& message);
+    /// Waits until what was handed over has left for the output.
+    void confirm();
 
     Settings& settings_;
     UserMessages& messages_;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "midi/midi_error.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -9,53 +12,49 @@
 
 namespace zr70 {
 
-/// What an operation of the host came to: code 0 for success, else a nonzero
-/// host code and a readable text of at most kMaxErrorTextLength characters.
-struct HostResult {
-    int code = 0;
-    std::string text;
-
-    bool ok() const { return code == 0; }
+/// The outputs a MIDI system lists, and why there are fewer than there may be.
+struct OutputList {
+    std::vector<std::string> names; ///< as the device list shows them, in the system's order
+    MidiResult problem;             ///< a failure when a part of the system did not answer
 };
 
-/// The host's MIDI output service: the operations the output port is written
-/// against. At most one device is open at a time; the host keeps its handle.
+/// What a flush found of the messages sent since the last one.
+struct Delivery {
+    std::size_t sent = 0; ///< handed to the output
+    std::size_t left = 0; ///< of them, left our port while it was connected to the output
+    MidiResult result;    ///< a failure unless every one of them left
+};
+
+/// The host's MIDI outputs: the operations the output port is written
+/// against. At most one output is open at a time; the host keeps its handle.
+/// No operation waits on a MIDI system for more than about 2 s.
 class MidiHost {
 public:
     virtual ~MidiHost() = default;
 
-    /// Number of output devices; 0 when there are none.
-    virtual int deviceCount() = 0;
+    /// The outputs, numbered from 0 in this order.
+    virtual OutputList outputs() = 0;
 
-    /// Product name of device `index` into `name`; 0 when there is one.
-    virtual int describeDevice(int index, std::string& name) = 0;
+    /// Opens output `index` of the last list for sending.
+    virtual MidiResult open(int index) = 0;
 
-    /// Opens device `index` for output, with no completion notice of any kind.
-    virtual HostResult openDevice(int index) = 0;
+    /// Hands one complete System Exclusive message to the open output. The
+    /// bytes are copied before this returns; it never waits.
+    virtual MidiResult send(std::span<const std::uint8_t> message) = 0;
 
-    /// Passes one complete System Exclusive message to the open device. The
-    /// bytes are sent or copied before this returns; it never blocks.
-    virtual HostResult sendLongMessage(std::span<const std::uint8_t> message) = 0;
+    /// Waits until every message sent since the last flush has left, or
+    /// could not leave, for the open output.
+    virtual Delivery flush() = 0;
 
-    /// Closes the open device.
-    virtual HostResult closeDevice() = 0;
+    /// Closes the open output, once what was sent has had time to arrive; a
+    /// failure when it may not have.
+    virtual MidiResult close() = 0;
 };
-
-/// The name the device list shows for device `index`: the host's name, or
-/// "MIDI Out <index>" when the host gives none, so that every entry has one.
-std::string listedDeviceName(MidiHost& host, int index);
 
 /// Where the output listed as `name` is among `names`: of several of that
 /// name (two identical interfaces), the one at `preferred` when it is one of
 /// them, else the first; nothing when none has that name.
 std::optional<int> findOutput(const std::vector<std::string>& names, std::string_view name,
                               int preferred);
-
-/// Longest error text the program shows.
-inline constexpr std::size_t kMaxErrorTextLength = 98;
-
-/// The first kMaxErrorTextLength characters of a UTF-8 text; a character is
-/// never cut in half.
-std::string cutErrorText(std::string_view text);
 
 } // namespace zr70

@@ -1,37 +1,28 @@
 #include "midi/midi_output_port.h"
 
-#include <string>
-
 namespace zr70 {
 
 MidiOutputPort::MidiOutputPort(MidiHost& host) : host_(host) {}
 
-bool MidiOutputPort::list() {
-    if (host_.deviceCount() <= 0) {
-        return false;
-    }
-    // The count is asked again for every entry, as the host may change it.
-    for (int index = 0; index < host_.deviceCount(); ++index) {
-        names_.push_back(listedDeviceName(host_, index));
-    }
-    return true;
+const OutputList& MidiOutputPort::list() {
+    listed_ = host_.outputs();
+    return listed_;
 }
 
-HostResult MidiOutputPort::startOn(int index) {
+MidiResult MidiOutputPort::startOn(int index) {
     current_ = index;
-    HostResult opened = open(current_);
-    show(current_);
-    return opened;
+    return open(current_);
 }
 
-MidiOutputPort::Change MidiOutputPort::changeDevice(int position) {
+MidiOutputPort::Change MidiOutputPort::changeOutput(int position) {
     if (position < 0) {
-        // The list lost its selection: that is no pick of a device.
+        // The list lost its selection: that is no pick of an output.
         return Change::None;
     }
-    show(position);
     if (open_) {
-        closeQuietly();
+        // What the host says of a close at a change tells the user nothing.
+        host_.close();
+        open_ = false;
     }
     if (open(position).ok()) {
         current_ = position;
@@ -42,40 +33,37 @@ MidiOutputPort::Change MidiOutputPort::changeDevice(int position) {
 
 void MidiOutputPort::reopen() {
     open(current_);
-    show(current_);
 }
 
-int MidiOutputPort::send(std::span<const std::uint8_t> message) {
+MidiResult MidiOutputPort::send(std::span<const std::uint8_t> message) {
     if (!open_) {
-        return kNotOpen;
+        return MidiResult::failure(MidiError::NotOpen);
     }
-    return host_.sendLongMessage(message).code;
+    return host_.send(message);
+}
+
+Delivery MidiOutputPort::flush() {
+    if (!open_) {
+        return {0, 0, MidiResult::failure(MidiError::NotOpen)};
+    }
+    return host_.flush();
 }
 
 bool MidiOutputPort::shutDown() {
     if (!open_) {
         return true;
     }
-    const HostResult closed = host_.closeDevice();
     open_ = false;
-    return closed.ok();
+    // A message that may not have arrived was told about when it was sent;
+    // here only a close the system refused counts.
+    const MidiResult closed = host_.close();
+    return closed.error != MidiError::CloseFailed;
 }
 
-HostResult MidiOutputPort::open(int index) {
-    HostResult opened = host_.openDevice(index);
+MidiResult MidiOutputPort::open(int index) {
+    MidiResult opened = host_.open(index);
     open_ = opened.ok();
     return opened;
-}
-
-void MidiOutputPort::show(int position) {
-    if (position >= 0 && position < static_cast<int>(names_.size())) {
-        shown_ = position;
-    }
-}
-
-void MidiOutputPort::closeQuietly() {
-    host_.closeDevice();
-    open_ = false;
 }
 
 } // namespace zr70

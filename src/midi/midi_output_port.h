@@ -9,68 +9,55 @@
 
 namespace zr70 {
 
-/// The program's one connection to a MIDI output device: lists the devices,
-/// opens the one it is given at start, switches on the user's pick, hands every
-/// parameter message over and closes the device at shutdown. Which device is
-/// stored, and what the user is told, is the caller's.
+/// The program's one connection to a MIDI output: lists the outputs, opens the
+/// one it is given at start, switches on the user's pick, hands every
+/// parameter message over and closes the output at shutdown. Which output is
+/// stored, what the user is told and what the list shows are the caller's.
 class MidiOutputPort {
 public:
     explicit MidiOutputPort(MidiHost& host);
 
-    /// Lists the devices; false when there is none.
-    bool list();
+    /// Lists the outputs: entry i is output i, never sorted.
+    const OutputList& list();
+    const std::vector<std::string>& outputNames() const { return listed_.names; }
 
-    /// Opens device `index` as the one in use, also an index that names no
-    /// entry, and shows it selected when it names one. The host's result: when
-    /// the device did not open, the port stays closed and every send fails
-    /// until the user picks a device that opens.
-    HostResult startOn(int index);
+    /// Opens output `index` as the one in use, also an index that names no
+    /// entry. When it did not open, the port stays closed and every send
+    /// fails until the user picks an output that opens.
+    MidiResult startOn(int index);
 
     enum class Change {
-        None,   ///< no pick of a device: nothing happened
-        Opened, ///< the picked device is open and in use
-        Busy,   ///< the picked device did not open; the port is closed until reopen()
+        None,   ///< no pick of an output: nothing happened
+        Opened, ///< the picked output is open and in use
+        Busy,   ///< the picked output did not open; the port is closed until reopen()
     };
 
-    /// The user selected entry `position` of the device list: the open device
+    /// The user selected entry `position` of the list: the open output
     /// closes and the picked one opens.
-    Change changeDevice(int position);
+    Change changeOutput(int position);
 
-    /// After a Busy pick: opens the device in use again and shows it selected;
-    /// when that fails too the port stays closed.
+    /// After a Busy pick: opens the output in use again; when that fails too
+    /// the port stays closed.
     void reopen();
 
-    /// The device list: entry i is device i, never sorted. A device without a
-    /// readable name is "MIDI Out <i>".
-    const std::vector<std::string>& deviceNames() const { return names_; }
+    /// NotOpen while no output is open.
+    MidiResult send(std::span<const std::uint8_t> message);
+    /// Whether what was sent since the last flush has left; NotOpen while no
+    /// output is open.
+    Delivery flush();
 
-    /// The entry the list shows selected, -1 for none: the device in use, or
-    /// the user's last pick while the device in use names no entry.
-    int shownDevice() const { return shown_; }
-
-    /// The host's result unchanged; nonzero when no device is open.
-    int send(std::span<const std::uint8_t> message);
-
-    /// Closes the open device, if any; false when the host failed to close it.
+    /// Closes the open output, if any; false when the system refused to close it.
     bool shutDown();
 
     bool isOpen() const { return open_; }
-    /// The device in use: the one given at start, or the last pick that opened.
-    int currentDevice() const { return current_; }
-
-    /// What send returns while no device is open.
-    static constexpr int kNotOpen = -1;
+    /// The output in use: the one given at start, or the last pick that opened.
+    int currentOutput() const { return current_; }
 
 private:
-    /// Opens device `index`; the host's result.
-    HostResult open(int index);
-    void closeQuietly();
-    /// Shows entry `position` selected; nothing for a position that names none.
-    void show(int position);
+    MidiResult open(int index);
 
     MidiHost& host_;
-    std::vector<std::string> names_;
-    int shown_ = -1;
+    OutputList listed_;
     bool open_ = false;
     int current_ = -1;
 };

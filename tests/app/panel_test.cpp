@@ -74,6 +74,11 @@ TEST_F(PanelTest, NoOutputEndsTheStartBeforeAnyPresetIsRead) {
     EXPECT_TRUE(settings.writes.empty());
     panel.shutDown();
     EXPECT_EQ(messages.shown.size(), 1u);
+
+    // A JACK server that did not answer is not one that is missing.
+    host.listProblem = MidiResult::failure(MidiError::NotAnswering);
+    EXPECT_EQ(panel.start(), Panel::StartResult::EndProgram);
+    EXPECT_EQ(messages.shown.back(), "The JACK server is not answering.");
 }
 
 TEST_F(PanelTest, TheStartOpensTheStoredOutputAsStoredSaysWhyItDidNotOpenAndStoresItAgain) {
@@ -171,6 +176,13 @@ TEST_F(PanelTest, ARefusedMessageFailsAndSendAllGoesOnInItsOrderWithoutTheEmptyO
     for (std::size_t i = 0; i < 14; ++i) {
         EXPECT_EQ(host.sent[i][7], order[i]) << i;
     }
+    EXPECT_EQ(host.count("flush"), 1u) << "a send-all is seen off once";
+
+    // Messages that were taken but did not leave fail all the same.
+    host.delivery = Delivery{1, 0, MidiResult::failure(MidiError::NotAnswering)};
+    panel.pick(0, 3);
+    EXPECT_EQ(failures, 2);
+    EXPECT_FALSE(transmitting);
 }
 
 TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {

@@ -125,6 +125,13 @@ public:
         return exitCode_;
     }
 
+    /// Sends `signal` to the process group, and nothing more.
+    void signal(int number) {
+        if (pid_ > 0) {
+            ::kill(-pid_, number);
+        }
+    }
+
     /// Sends `signal` to the process group and waits for the child to end;
     /// kills the group when it has not ended after `grace`. False when the
     /// child had to be killed.
@@ -283,6 +290,7 @@ public:
         if (!server_) {
             return;
         }
+        server_->signal(SIGCONT); // one that was paused takes the signal
         const bool properly = server_->stop(signal);
         server_.reset();
         // PipeWire keeps no table of servers.
@@ -291,6 +299,11 @@ public:
                 .finish(std::chrono::seconds(30));
         }
     }
+
+    /// Stops the server's process where it stands (SIGSTOP), as a hung
+    /// server does, and lets it go on again.
+    void pauseServer() { server_->signal(SIGSTOP); }
+    void resumeServer() { server_->signal(SIGCONT); }
 
     /// Starts jack_midi_dump as client `client`, printing into `file`; waits
     /// until its port "<client>:input" exists.

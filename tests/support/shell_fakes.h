@@ -20,50 +20,55 @@
 
 namespace zr70::testing {
 
-/// Lists `devices`; opening a device in `busy` fails with code 4. Records every
-/// call in `calls` ("open 1", "send", "close") and every message in `sent`.
-/// A failure's text is "host error <code>", or `openText` for a failed open
-/// when it is set.
+/// Lists `devices` (with `listProblem`); opening a device in `busy` fails
+/// with the text "host error 4", or `openText` when it is set. Records every
+/// call in `calls` ("open 1", "send", "flush", "close") and every message in
+/// `sent`. A nonzero entry of `sendResults` refuses that send with "host
+/// error <code>"; `delivery`, when set, is what every flush finds.
 class FakeMidiHost : public MidiHost {
 public:
     static constexpr int kBusyCode = 4;
 
-    int deviceCount() override { return static_cast<int>(devices.size()); }
-    int describeDevice(int index, std::string& name) override {
-        name = devices.at(static_cast<std::size_t>(index));
-        return 0;
+    static MidiResult result(MidiError error, int code) {
+        return code == 0 ? MidiResult{}
+                         : MidiResult::withText(error, "host error " + std::to_string(code));
     }
-    static HostResult result(int code) {
-        return {code, code == 0 ? std::string() : "host error " + std::to_string(code)};
-    }
-    HostResult openDevice(int index) override {
+    OutputList outputs() override { return {devices, listProblem}; }
+    MidiResult open(int index) override {
         calls.push_back("open " + std::to_string(index));
-        if (index < 0 || index >= deviceCount() || busy.contains(index)) {
-            HostResult failed = result(kBusyCode);
+        if (index < 0 || index >= static_cast<int>(devices.size()) || busy.contains(index)) {
+            MidiResult failed = result(MidiError::OpenFailed, kBusyCode);
             failed.text = openText.value_or(failed.text);
             return failed;
         }
         openIndex = index;
+        unflushed = 0;
         return {};
     }
-    HostResult sendLongMessage(std::span<const std::uint8_t> message) override {
+    MidiResult send(std::span<const std::uint8_t> message) override {
         calls.emplace_back("send");
         sent.emplace_back(message.begin(), message.end());
         if (onSend) {
             onSend();
         }
-        if (sendResults.empty()) {
-            return {};
+        int code = 0;
+        if (!sendResults.empty()) {
+            code = sendResults.front();
+            sendResults.erase(sendResults.begin());
         }
-        const int code = sendResults.front();
-        sendResults.erase(sendResults.begin());
-        return result(code);
+        unflushed += code == 0 ? 1 : 0;
+        return result(MidiError::SendFailed, code);
     }
-    HostResult closeDevice() override {
+    Delivery flush() override {
+        calls.emplace_back("flush");
+        const std::size_t handed = std::exchange(unflushed, 0);
+        return delivery.value_or(Delivery{handed, handed, {}});
+    }
+    MidiResult close() override {
         calls.emplace_back("close");
         ++closeCount;
         openIndex = -1;
-        return result(closeResult);
+        return result(MidiError::CloseFailed, closeResult);
     }
 
     std::size_t count(const std::string& call) const {
@@ -71,14 +76,17 @@ public:
     }
 
     std::vector<std::string> devices;
+    MidiResult listProblem;
     std::set<int> busy;
     std::optional<std::string> openText;
     int closeResult = 0;
     std::vector<int> sendResults;
+    std::optional<Delivery> delivery;
     std::function<void()> onSend;
 
     int openIndex = -1;
     int closeCount = 0;
+    std::size_t unflushed = 0;
     std::vector<std::string> calls;
     std::vector<std::vector<std::uint8_t>> sent;
 };

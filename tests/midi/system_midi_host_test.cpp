@@ -1,10 +1,10 @@
-// The RtMidi host against real outputs: a JACK server of the test's own in
+// The system's MIDI host against real outputs: a JACK server of the test's own in
 // dummy mode and jack_midi_dump as the receiver. Nothing is faked here.
 
 #include "converter/parameter_set.h"
 #include "midi/dummy_jack.h"
 #include "midi/midi_output_port.h"
-#include "midi/rtmidi_host.h"
+#include "midi/system_midi_host.h"
 #include "support/fakes.h"
 #include "support/shell_fakes.h"
 
@@ -50,11 +50,11 @@ std::string receiverName(const std::string& base) {
     return base + std::to_string(::getpid());
 }
 
-int deviceNamed(MidiHost& host, const std::string& wanted) {
-    for (int index = 0; index < host.deviceCount(); ++index) {
-        std::string name;
-        if (host.describeDevice(index, name) == 0 && name == wanted) {
-            return index;
+int outputNamed(MidiHost& host, const std::string& wanted) {
+    const std::vector<std::string> names = host.outputs().names;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        if (names[index] == wanted) {
+            return static_cast<int>(index);
         }
     }
     return -1;
@@ -69,11 +69,11 @@ std::vector<Bytes> expectedSendAll() {
     return messages;
 }
 
-/// Hands every message of a send-all to `port`; the number it refused.
-int sendAll(MidiOutputPort& port) {
+/// Hands every message of a send-all to `host`; the number it refused.
+int sendAll(MidiHost& host) {
     int refused = 0;
     for (const MessageBytes& message : sendAllMessages(ParameterSet::defaults())) {
-        refused += port.send(message) != 0 ? 1 : 0;
+        refused += host.send(message).ok() ? 0 : 1;
     }
     return refused;
 }
@@ -112,35 +112,34 @@ std::string selectServerNobodyRuns(const std::string& prefix) {
     return name;
 }
 
-TEST(RtMidiHostWithoutServer, OffersNoJackDeviceAndPrintsNothing) {
+TEST(SystemMidiHostWithoutServer, OffersNoJackOutputAndPrintsNothing) {
     // The ALSA sequencer may or may not be there.
     selectServerNobodyRuns("zr70none");
-    std::vector<std::string> names;
+    OutputList listed;
     const std::string printed = printedToStderr([&] {
-        RtMidiHost host;
-        const int count = host.deviceCount();
-        for (int index = 0; index < count; ++index) {
-            std::string name;
-            host.describeDevice(index, name);
-            names.push_back(name);
-        }
-        // Indexes the list does not have never reach RtMidi.
+        SystemMidiHost host;
+        listed = host.outputs();
+        const int count = static_cast<int>(listed.names.size());
+        // Numbers the list does not have never reach a MIDI system, and the
+        // text names the number as it was given.
         for (int index : {-1, count, count + 1, 1000}) {
-            const HostResult opened = host.openDevice(index);
-            EXPECT_EQ(opened.code, RtMidiHost::kNoSuchDevice) << index;
-            EXPECT_FALSE(opened.text.empty());
-            EXPECT_LE(opened.text.size(), kMaxErrorTextLength);
+            const MidiResult opened = host.open(index);
+            EXPECT_EQ(opened.error, MidiError::NoSuchOutput) << index;
+            EXPECT_EQ(opened.text,
+                      "There is no MIDI output device number " + std::to_string(index) + ".");
         }
-        EXPECT_EQ(host.sendLongMessage(kMessage).code, RtMidiHost::kNotOpen);
-        EXPECT_NE(host.closeDevice().code, 0);
+        EXPECT_EQ(host.send(kMessage).error, MidiError::NotOpen);
+        EXPECT_FALSE(host.close().ok());
+        EXPECT_TRUE(host.finish());
     });
     EXPECT_EQ(printed, "");
-    for (const std::string& name : names) {
+    EXPECT_TRUE(listed.problem.ok());
+    for (const std::string& name : listed.names) {
         EXPECT_TRUE(name.starts_with("ALSA: ")) << name;
     }
 }
 
-TEST(RtMidiHostWithoutServer, SocketOfAKilledServerMakesNoDeviceAndNoNoise) {
+TEST(SystemMidiHostWithoutServer, SocketOfAKilledServerMakesNoOutputAndNoNoise) {
     // A killed server leaves its socket behind, which makes a failed open
     // look like one worth trying again.
     const std::string server = selectServerNobodyRuns("zr70dead");
@@ -149,14 +148,7 @@ TEST(RtMidiHostWithoutServer, SocketOfAKilledServerMakesNoDeviceAndNoNoise) {
     ASSERT_NE(left, nullptr);
     std::fclose(left);
     std::vector<std::string> names;
-    const std::string printed = printedToStderr([&] {
-        RtMidiHost host;
-        for (int index = 0; index < host.deviceCount(); ++index) {
-            std::string name;
-            host.describeDevice(index, name);
-            names.push_back(name);
-        }
-    });
+    const std::string printed = printedToStderr([&] { names = SystemMidiHost().outputs().names; });
     ::unlink(socket.c_str());
     EXPECT_EQ(printed, "");
     for (const std::string& name : names) {
@@ -164,7 +156,7 @@ TEST(RtMidiHostWithoutServer, SocketOfAKilledServerMakesNoDeviceAndNoNoise) {
     }
 }
 
-class RtMidiHostOnJack : public ::testing::Test {
+class SystemMidiHostOnServer : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string missing = DummyJack::missingTools();
@@ -185,38 +177,38 @@ protected:
     std::unique_ptr<DummyJack> jack;
 };
 
-TEST_F(RtMidiHostOnJack, SendAllArrivesIntactAndSendsFailOnceReceiverAndServerHaveGone) {
+TEST_F(SystemMidiHostOnServer, SendAllArrivesIntactAndSendsFailOnceReceiverAndServerHaveGone) {
     const std::string dump = jack->path("dump.txt");
     const std::string client = receiverName("dump");
     ASSERT_TRUE(jack->startReceiver(client, dump));
 
-    RtMidiHost host;
-    const int receiver = deviceNamed(host, "JACK: " + client + ":input");
-    ASSERT_GE(receiver, 0) << "the receiver's port is not in the device list";
-
+    SystemMidiHost host;
     MidiOutputPort port(host);
-    ASSERT_TRUE(port.list());
-    const HostResult opened = port.startOn(receiver);
+    const int receiver = outputNamed(host, "JACK: " + client + ":input");
+    ASSERT_GE(receiver, 0) << "the receiver's port is not in the list";
+    port.list();
+    const MidiResult opened = port.startOn(receiver);
     ASSERT_TRUE(opened.ok()) << opened.text;
-    EXPECT_EQ(port.shownDevice(), receiver);
-    EXPECT_EQ(port.deviceNames()[static_cast<std::size_t>(receiver)], "JACK: " + client + ":input");
 
-    EXPECT_EQ(sendAll(port), 0) << "a send of the send-all failed";
+    EXPECT_EQ(sendAll(host), 0) << "a send of the send-all failed";
+    const Delivery delivery = port.flush();
+    EXPECT_TRUE(delivery.result.ok()) << delivery.result.text;
+    EXPECT_EQ(delivery.left, 15u);
     EXPECT_EQ(received(dump, 15), expectedSendAll());
 
-    // The receiver goes: the destination port is gone, and sends say so.
+    // The receiver goes: the connection is gone, and sends say so.
     jack->stopReceiver(0);
-    EXPECT_TRUE(waitFor([&] { return port.send(kMessage) != 0; }));
-    EXPECT_EQ(host.sendLongMessage(kMessage).code, RtMidiHost::kDestinationGone);
-    EXPECT_GT(sendAll(port), 0);
+    EXPECT_TRUE(waitFor([&] { return !port.send(kMessage).ok(); }));
+    EXPECT_EQ(host.send(kMessage).error, MidiError::ConnectionGone);
+    EXPECT_GT(sendAll(host), 0);
 
     // Then the server goes: sends keep failing at once, far more of them than
-    // RtMidi's buffer could hold.
+    // a buffer could hold.
     jack->stopServer();
     mustNotHang("sending after the JACK server stopped", [&] {
         int failed = 0;
         for (int i = 0; i < 5000; ++i) {
-            failed += port.send(kMessage) != 0 ? 1 : 0;
+            failed += port.send(kMessage).ok() ? 0 : 1;
         }
         EXPECT_EQ(failed, 5000);
         EXPECT_TRUE(port.shutDown());
@@ -224,66 +216,82 @@ TEST_F(RtMidiHostOnJack, SendAllArrivesIntactAndSendsFailOnceReceiverAndServerHa
     EXPECT_FALSE(port.isOpen());
 }
 
-TEST_F(RtMidiHostOnJack, KilledServerFailsSendsInsteadOfFillingTheBuffer) {
+TEST_F(SystemMidiHostOnServer, MessagesThatDidNotLeaveAreNeverReportedAsSent) {
+    const std::string client = receiverName("dump");
+    ASSERT_TRUE(jack->startReceiver(client, jack->path("dump.txt")));
+    SystemMidiHost host;
+    ASSERT_TRUE(host.open(outputNamed(host, "JACK: " + client + ":input")).ok());
+    // The server stops right after the open, before a cycle carried anything.
+    jack->pauseServer();
+    mustNotHang("a flush against a stopped JACK server", [&] {
+        const int refused = sendAll(host);
+        const Delivery delivery = host.flush();
+        EXPECT_FALSE(refused == 0 && delivery.result.ok());
+        EXPECT_EQ(delivery.left, 0u);
+        EXPECT_FALSE(host.close().ok());
+        // Once it is known not to answer, nothing waits on it.
+        EXPECT_EQ(host.open(0).error, MidiError::NotAnswering);
+    });
+    jack->resumeServer();
+}
+
+TEST_F(SystemMidiHostOnServer, KilledServerFailsSendsInsteadOfFillingTheBuffer) {
     const std::string dump = jack->path("dump.txt");
     const std::string client = receiverName("dump");
     ASSERT_TRUE(jack->startReceiver(client, dump));
-    RtMidiHost host;
-    ASSERT_EQ(host.openDevice(deviceNamed(host, "JACK: " + client + ":input")).code, 0);
-    ASSERT_EQ(host.sendLongMessage(kMessage).code, 0);
+    SystemMidiHost host;
+    ASSERT_TRUE(host.open(outputNamed(host, "JACK: " + client + ":input")).ok());
+    ASSERT_TRUE(host.send(kMessage).ok());
     EXPECT_EQ(received(dump, 1), std::vector<Bytes>{kMessage});
 
     // No goodbye from the server this time, and the receiver stays up.
     jack->stopServer(SIGKILL);
     mustNotHang("sending after the JACK server was killed", [&] {
-        EXPECT_TRUE(waitFor([&] { return !host.sendLongMessage(kMessage).ok(); }));
+        EXPECT_TRUE(waitFor([&] { return !host.send(kMessage).ok(); }));
         int failed = 0;
         for (int i = 0; i < 5000; ++i) {
-            failed += !host.sendLongMessage(kMessage).ok() ? 1 : 0;
+            failed += host.send(kMessage).ok() ? 0 : 1;
         }
         EXPECT_EQ(failed, 5000);
-        const HostResult sent = host.sendLongMessage(kMessage);
-        EXPECT_EQ(sent.code, RtMidiHost::kServerGone);
-        EXPECT_FALSE(sent.text.empty());
-        EXPECT_EQ(host.closeDevice().code, 0);
-        EXPECT_EQ(host.openDevice(0).code, RtMidiHost::kServerGone);
+        EXPECT_FALSE(host.flush().result.ok());
+        host.close();
+        EXPECT_FALSE(host.open(0).ok());
     });
 }
 
-TEST_F(RtMidiHostOnJack, DeviceIsFoundAgainByNameWhenThePortsHaveChanged) {
+TEST_F(SystemMidiHostOnServer, OutputIsFoundAgainByNameWhenThePortsHaveChanged) {
     const std::string first = jack->path("first.txt");
     const std::string second = jack->path("second.txt");
     const std::string firstPort = receiverName("first") + ":input";
     ASSERT_TRUE(jack->startReceiver(receiverName("first"), first));
     ASSERT_TRUE(jack->startReceiver(receiverName("second"), second));
-    RtMidiHost host;
-    const int firstDevice = deviceNamed(host, "JACK: " + firstPort);
-    const int secondDevice = deviceNamed(host, "JACK: " + receiverName("second") + ":input");
-    ASSERT_GE(firstDevice, 0);
-    ASSERT_GE(secondDevice, 0);
+    SystemMidiHost host;
+    const int firstOutput = outputNamed(host, "JACK: " + firstPort);
+    const int secondOutput = outputNamed(host, "JACK: " + receiverName("second") + ":input");
+    ASSERT_GE(firstOutput, 0);
+    ASSERT_GE(secondOutput, 0);
 
-    // The list stays as it was at start-up while the host's ports change.
+    // The list stays as it was while the server's ports change.
     jack->stopReceiver(0);
     ASSERT_TRUE(waitFor([&] { return !jack->hasPort(firstPort); }));
-    EXPECT_EQ(host.deviceCount(), 2);
-    const HostResult gone = host.openDevice(firstDevice);
-    EXPECT_EQ(gone.code, RtMidiHost::kDeviceGone);
+    const MidiResult gone = host.open(firstOutput);
+    EXPECT_EQ(gone.error, MidiError::OutputGone);
     EXPECT_NE(gone.text.find(firstPort), std::string::npos);
 
-    const HostResult opened = host.openDevice(secondDevice);
-    ASSERT_EQ(opened.code, 0) << opened.text;
-    EXPECT_EQ(host.openDevice(secondDevice).code, RtMidiHost::kAlreadyOpen);
-    ASSERT_EQ(host.sendLongMessage(kMessage).code, 0);
+    const MidiResult opened = host.open(secondOutput);
+    ASSERT_TRUE(opened.ok()) << opened.text;
+    EXPECT_EQ(host.open(secondOutput).error, MidiError::AlreadyOpen);
+    ASSERT_TRUE(host.send(kMessage).ok());
+    EXPECT_TRUE(host.close().ok());
     EXPECT_EQ(received(second, 1), std::vector<Bytes>{kMessage});
-    EXPECT_EQ(host.closeDevice().code, 0);
 
-    // Closed and opened again, the same device works again.
-    ASSERT_EQ(host.openDevice(secondDevice).code, 0);
-    ASSERT_EQ(host.sendLongMessage(kMessage).code, 0);
+    // Closed and opened again, the same output works again.
+    ASSERT_TRUE(host.open(secondOutput).ok());
+    ASSERT_TRUE(host.send(kMessage).ok());
     EXPECT_EQ(received(second, 2), (std::vector<Bytes>{kMessage, kMessage}));
 }
 
-TEST_F(RtMidiHostOnJack, JackDevicesAreListedWhileAnotherServerHasClientsOfOurNames) {
+TEST_F(SystemMidiHostOnServer, JackOutputsAreListedWhileAnotherServerHasClientsOfOurNames) {
     // JACK names the socket on which a client hears from its server after the
     // client alone, not after the server: clients of one name that open at the
     // same moment on two servers of the machine can take each other's socket.
@@ -295,14 +303,15 @@ TEST_F(RtMidiHostOnJack, JackDevicesAreListedWhileAnotherServerHasClientsOfOurNa
     ASSERT_TRUE(jack->startReceiver(client, jack->path("dump.txt")));
     DummyJack other; // the programs of the other server find it by name
     ASSERT_TRUE(other.startServer()) << "the second dummy JACK server did not come up";
-    testing::ChildProcess churn(ZR70_JACK_NAME_CHURN, {"zr70-watch", "zr70"}, "/dev/null");
+    testing::ChildProcess churn(ZR70_JACK_NAME_CHURN, {"zr70-" + std::to_string(::getpid())},
+                                "/dev/null");
     ASSERT_TRUE(churn.started());
     ::setenv("JACK_DEFAULT_SERVER", jack->name().c_str(), 1);
 
     int without = 0;
     for (int run = 0; run < 40; ++run) {
-        RtMidiHost host;
-        without += deviceNamed(host, "JACK: " + client + ":input") < 0 ? 1 : 0;
+        SystemMidiHost host;
+        without += outputNamed(host, "JACK: " + client + ":input") < 0 ? 1 : 0;
     }
     churn.stop(SIGTERM);
     EXPECT_EQ(without, 0) << "hosts without the receiver's port among 40";
