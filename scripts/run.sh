@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target zr70
-panel=$PWD/build/src/app/zr70
+panel=$PWD/build/src/main/zr70
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     echo "No display: run this from a desktop session (or under xvfb-run)." >&2

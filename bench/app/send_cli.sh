@@ -31,7 +31,7 @@ fi
 times=()
 for ((i = 0; i <= runs; i++)); do
     start=$(date +%s%N)
-    if ! "$build/src/app/zr70" --send "$root/default.zr" --output dump:input; then
+    if ! "$build/src/main/zr70" --send "$root/default.zr" --output dump:input; then
         echo "zr70 --send failed" >&2
         exit 1
     fi

@@ -84,7 +84,7 @@ received() {
 names=("minimal dialog" "floor" "zr70")
 titles=('^Minimal Qt dialog$' '^Floor dialog$' '^Korvan Zr70 Control Pannel$')
 commands=("$build/bench/app/minimal_dialog" "$build/bench/app/floor_dialog dump:input"
-    "$build/src/app/zr70")
+    "$build/src/main/zr70")
 
 declare -A times pss messages
 for ((i = 0; i <= runs; i++)); do

@@ -1,20 +1,18 @@
 #include "app/command_line.h"
 
-#include "app/application_name.h"
 #include "app/qt_text.h"
-#include "app/settings_profile.h"
-#include "app/termination_signals.h"
 #include "converter/parameter_set.h"
 #include "midi/midi_host.h"
-#include "midi/system_midi_host.h"
-#include "preset/preset_commands.h"
+#include "preset/file_access.h"
 #include "preset/preset_file.h"
 #include "preset/sysex_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QTextStream>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +26,37 @@ QString fromStd(const std::string& text) {
     return toQString(text);
 }
 
+/// `text` (a file name, what the user gave) as it can stand in one line of
+/// a message: control characters and bytes that are no part of a UTF-8
+/// character are written as escapes (\n, \t, \xNN), a backslash as \\.
+QString printable(const QString& text) {
+    QString shown;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char16_t c = text.at(at).unicode();
+        const bool escapedByte =
+            c >= 0xDC80 && c <= 0xDCFF && (at == 0 || !text.at(at - 1).isHighSurrogate());
+        if (c == u'\\') {
+            shown += QStringLiteral("\\\\");
+        } else if (c == u'\n') {
+            shown += QStringLiteral("\\n");
+        } else if (c == u'\t') {
+            shown += QStringLiteral("\\t");
+        } else if (c < 0x20 || c == 0x7F || escapedByte) {
+            shown += QStringLiteral("\\x%1").arg(c & 0xFF, 2, 16, QLatin1Char('0'));
+        } else {
+            shown += text.at(at);
+        }
+    }
+    return shown;
+}
+
+/// Decimal digits without a leading zero: "3", not " 3", "+3" or "03".
+bool isIndex(const QString& text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
+           (text.size() == 1 || text.front() != u'0');
+}
+
 /// The output a send goes to, or why there is none.
 struct OutputChoice {
     int index = -1;
@@ -38,10 +67,10 @@ struct OutputChoice {
 /// exactly one output's name, in any letter case, unless it is one output's
 /// whole name.
 OutputChoice chooseByArgument(const QString& wanted, const std::vector<QString>& names) {
-    bool isNumber = false;
-    const int index = wanted.toInt(&isNumber, 10);
-    if (isNumber) {
-        if (index < 0 || static_cast<std::size_t>(index) >= names.size()) {
+    if (isIndex(wanted)) {
+        bool fits = false;
+        const int index = wanted.toInt(&fits, 10);
+        if (!fits || static_cast<std::size_t>(index) >= names.size()) {
             return {-1,
                     QStringLiteral("there is no MIDI output %1 (see --list-outputs)").arg(wanted)};
         }
@@ -56,14 +85,14 @@ OutputChoice chooseByArgument(const QString& wanted, const std::vector<QString>&
             parts.push_back(static_cast<int>(i));
         }
     }
-    if (parts.size() == 1 && !wanted.isEmpty()) {
+    if (parts.size() == 1) {
         return {parts.front(), {}};
     }
     if (parts.empty()) {
-        return {-1, QStringLiteral("no MIDI output has \"%1\" in its name").arg(wanted)};
+        return {-1, QStringLiteral("no MIDI output has \"%1\" in its name").arg(printable(wanted))};
     }
     return {-1, QStringLiteral("\"%1\" is part of %2 MIDI output names; give more of one")
-                    .arg(wanted)
+                    .arg(printable(wanted))
                     .arg(parts.size())};
 }
 
@@ -156,13 +185,21 @@ private:
     int runMode(const QStringList& arguments);
     /// Ends after a request to end: one line, status kEndedBySignal + number.
     int ended(int number, const QString& what = {}) {
-        fail(signalText(number) + what);
-        return kEndedBySignal + number;
+        context_.err << QCoreApplication::applicationName() << ": " << signalText(number) << what
+                     << Qt::endl;
+        endedWith_ = kEndedBySignal + number;
+        return *endedWith_;
     }
+    /// One line about a failure; a failure that came after a request to end
+    /// (a wait cut short, say) is told as the end the user asked for.
     int fail(const QString& text) {
+        if (const int number = requested(); number != 0) {
+            return ended(number);
+        }
         context_.err << QCoreApplication::applicationName() << ": " << text << Qt::endl;
         return kCommandFailed;
     }
+    int requested() const { return context_.endRequested ? context_.endRequested() : 0; }
     int usage(const QString& text) {
         context_.err << QCoreApplication::applicationName() << ": " << text
                      << (text.endsWith(QLatin1Char('.')) ? " " : ". ") << "See --help." << Qt::endl;
@@ -181,14 +218,26 @@ private:
     int importSysEx(const QString& sysExPath, const QString& presetPath);
 
     CommandLineContext& context_;
+    std::optional<int> endedWith_; ///< the status of a run a request to end ended
 };
 
 int CommandLine::run(const QStringList& arguments) {
-    const int status = runMode(arguments);
+    int status = runMode(arguments);
+    if (endedWith_) {
+        return *endedWith_;
+    }
+    // Output that was lost (a full disk, a closed pipe) is a failure the
+    // caller must hear of.
+    context_.out.flush();
+    if (context_.out.status() != QTextStream::Ok && status == kCommandSucceeded) {
+        const auto* file = qobject_cast<const QFileDevice*>(context_.out.device());
+        status = fail(QStringLiteral("write error on standard output") +
+                      (file != nullptr ? QStringLiteral(": ") + file->errorString() : QString()));
+    }
     // A request to end that came while a mode ran, after its work was done,
-    // still tells the caller the run was ended.
-    if (status < kEndedBySignal && context_.endRequested) {
-        if (const int number = context_.endRequested(); number != 0) {
+    // still tells the caller the run was ended; a failure already told stands.
+    if (status == kCommandSucceeded) {
+        if (const int number = requested(); number != 0) {
             return ended(number);
         }
     }
@@ -228,14 +277,15 @@ int CommandLine::runMode(const QStringList& arguments) {
     parser.addOptions({help, list, send, output, exportSyx, importSyx});
 
     if (!parser.parse(arguments)) {
-        return usage(parser.errorText());
+        return usage(printable(parser.errorText()));
     }
     if (parser.isSet(help)) {
         // "Usage: zr70 [options]", not the path the program was started by.
         QString text = parser.helpText();
-        if (!arguments.isEmpty()) {
-            text.replace(text.indexOf(arguments.first()), arguments.first().size(),
-                         QCoreApplication::applicationName());
+        const QString usageLine = QStringLiteral("Usage: ");
+        const QString started = QCoreApplication::arguments().value(0);
+        if (text.startsWith(usageLine + started)) {
+            text.replace(usageLine.size(), started.size(), QCoreApplication::applicationName());
         }
         context_.out << text;
         return kCommandSucceeded;
@@ -276,6 +326,12 @@ int CommandLine::runMode(const QStringList& arguments) {
     if (parser.isSet(output) && &chosen->option != &send) {
         return usage(QStringLiteral("--output goes with --send only"));
     }
+    if (parser.values(output).size() > 1) {
+        return usage(QStringLiteral("--output is given more than once"));
+    }
+    if (parser.isSet(output) && parser.value(output).isEmpty()) {
+        return usage(QStringLiteral("--output takes an index or a part of an output's name"));
+    }
 
     if (&chosen->option == &list) {
         return listOutputs();
@@ -292,14 +348,15 @@ int CommandLine::runMode(const QStringList& arguments) {
 }
 
 std::optional<ParameterSet> CommandLine::readPreset(const QString& path) {
-    if (!PresetCommands::hasPresetExtension(path)) {
-        fail(QStringLiteral("%1: not a preset file (the name must end in .zr or .ZR)").arg(path));
+    if (!PresetFile::hasExtension(path)) {
+        fail(QStringLiteral("%1: not a preset file (the name must end in .zr or .ZR)")
+                 .arg(printable(path)));
         return std::nullopt;
     }
     QString error;
     std::optional<ParameterSet> set = PresetFile::read(path, &error);
     if (!set) {
-        fail(QStringLiteral("%1: cannot read it: %2").arg(path, error));
+        fail(QStringLiteral("%1: cannot read it: %2").arg(printable(path), error));
     }
     return set;
 }
@@ -332,6 +389,11 @@ int CommandLine::send(const QString& presetPath, const std::optional<QString>& o
     if (!set) {
         return kCommandFailed;
     }
+    const std::vector<MessageBytes> messages = sendAllMessages(*set);
+    if (messages.empty()) {
+        return fail(QStringLiteral("%1: no parameter has a selection; there is nothing to send")
+                        .arg(printable(presetPath)));
+    }
     const std::vector<QString> names = outputNames();
     if (names.empty()) {
         return kCommandFailed;
@@ -341,7 +403,6 @@ int CommandLine::send(const QString& presetPath, const std::optional<QString>& o
     if (choice.index < 0) {
         return fail(choice.error);
     }
-    const std::vector<MessageBytes> messages = sendAllMessages(*set);
     const SendEnd end =
         sendToOutput(context_.host(), choice.index, names[static_cast<std::size_t>(choice.index)],
                      messages, context_.endRequested);
@@ -359,7 +420,7 @@ int CommandLine::send(const QString& presetPath, const std::optional<QString>& o
 int CommandLine::exportSysEx(const QString& presetPath, const QString& sysExPath) {
     if (!SysExFile::hasExtension(sysExPath)) {
         return fail(QStringLiteral("%1: not a SysEx file (the name must end in .syx or .SYX)")
-                        .arg(sysExPath));
+                        .arg(printable(sysExPath)));
     }
     const std::optional<ParameterSet> set = readPreset(presetPath);
     if (!set) {
@@ -367,7 +428,7 @@ int CommandLine::exportSysEx(const QString& presetPath, const QString& sysExPath
     }
     QString error;
     if (!SysExFile::write(sysExPath, *set, &error)) {
-        return fail(QStringLiteral("%1: cannot write it: %2").arg(sysExPath, error));
+        return fail(QStringLiteral("%1: cannot write it: %2").arg(printable(sysExPath), error));
     }
     return kCommandSucceeded;
 }
@@ -375,23 +436,23 @@ int CommandLine::exportSysEx(const QString& presetPath, const QString& sysExPath
 int CommandLine::importSysEx(const QString& sysExPath, const QString& presetPath) {
     if (!SysExFile::hasExtension(sysExPath)) {
         return fail(QStringLiteral("%1: not a SysEx file (the name must end in .syx or .SYX)")
-                        .arg(sysExPath));
+                        .arg(printable(sysExPath)));
     }
-    if (!PresetCommands::hasPresetExtension(presetPath)) {
+    if (!PresetFile::hasExtension(presetPath)) {
         return fail(QStringLiteral("%1: not a preset file (the name must end in .zr or .ZR)")
-                        .arg(presetPath));
+                        .arg(printable(presetPath)));
     }
     QString error;
     const std::optional<SysExFile::Import> imported = SysExFile::read(sysExPath, &error);
     if (!imported) {
-        return fail(QStringLiteral("%1: cannot import it: %2").arg(sysExPath, error));
+        return fail(QStringLiteral("%1: cannot import it: %2").arg(printable(sysExPath), error));
     }
     if (!PresetFile::write(presetPath, imported->set, &error)) {
-        return fail(QStringLiteral("%1: cannot write it: %2").arg(presetPath, error));
+        return fail(QStringLiteral("%1: cannot write it: %2").arg(printable(presetPath), error));
     }
     if (imported->skipped > 0) {
-        context_.err << QCoreApplication::applicationName() << ": " << sysExPath << ": skipped "
-                     << imported->skipped
+        context_.err << QCoreApplication::applicationName() << ": " << printable(sysExPath)
+                     << ": skipped " << imported->skipped
                      << (imported->skipped == 1 ? " message or byte run" : " messages or byte runs")
                      << " that set nothing on the converter" << Qt::endl;
     }
@@ -404,43 +465,13 @@ int runCommandLine(const QStringList& arguments, CommandLineContext context) {
     return CommandLine(context).run(arguments);
 }
 
-int commandLineMain(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
-    // The same name as the panel's, so the same settings file.
-    QCoreApplication::setApplicationName(executableBaseName());
-    QCoreApplication::setApplicationVersion(QStringLiteral(ZR70_VERSION));
-
-    const SettingsProfile settings;
-    // Made before the host, gone after it: a second request while the host
-    // closes ends the process at once.
-    TerminationSignals termination;
-    int requested = 0;
-    QObject::connect(&termination, &TerminationSignals::received, [&requested](int number) {
-        if (requested == 0) {
-            requested = number;
-        }
-    });
-    std::unique_ptr<SystemMidiHost> host;
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    const int status = runCommandLine(QCoreApplication::arguments(),
-                                      {[&host]() -> MidiHost& {
-                                           if (!host) {
-                                               host = std::make_unique<SystemMidiHost>();
-                                           }
-                                           return *host;
-                                       },
-                                       settings, out, err,
-                                       [&requested] {
-                                           // The signal's pipe is read here.
-                                           QCoreApplication::processEvents();
-                                           return requested;
-                                       }});
-    // JACK's clients close here; a server that does not answer is left behind.
-    if (host && !host->finish()) {
-        endProcessAtOnce(status);
+QStringList commandLineArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int at = 0; at < argc; ++at) {
+        // File names are bytes: taken as they are, they name the same file.
+        arguments.append(decodeFileName(argv[at]));
     }
-    return status;
+    return arguments;
 }
 
 } // namespace zr70

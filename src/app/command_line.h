@@ -46,15 +46,13 @@ struct CommandLineContext {
 ///   --import-syx IN.syx OUT.zr      a SysEx file's settings as a preset
 ///   --help, --version
 ///
-/// Each failure writes one line to `err`. Returns a CommandLineStatus; after a
-/// request to end, kEndedBySignal + its number and one line.
+/// Each failure writes one line to `err`, and so does a failure to write
+/// `out`. Returns a CommandLineStatus; after a request to end, kEndedBySignal
+/// + its number and one line.
 int runCommandLine(const QStringList& arguments, CommandLineContext context);
 
-/// main() with arguments: runs runCommandLine on a QCoreApplication (no
-/// display needed) with the MIDI host the panel uses, the settings file of the
-/// program and SIGTERM, SIGINT and SIGHUP as requests to end (a second one
-/// half a second later ends the process at once), and returns the exit
-/// status. A JACK server that does not answer is left behind with _exit.
-int commandLineMain(int argc, char* argv[]);
+/// The program's arguments as runCommandLine takes them: each one's bytes as
+/// they are (see decodeFileName), so that a file name names the same file.
+QStringList commandLineArguments(int argc, char* argv[]);
 
 } // namespace zr70

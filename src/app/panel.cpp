@@ -1,12 +1,13 @@
 #include "app/panel.h"
 
+#include "app/file_chooser.h"
+#include "app/qt_text.h"
 #include "app/settings.h"
+#include "app/user_messages.h"
 #include "midi/midi_output_port.h"
-#include "preset/file_chooser.h"
-#include "preset/preset_commands.h"
+#include "preset/file_access.h"
 #include "preset/preset_file.h"
 #include "preset/sysex_file.h"
-#include "preset/user_messages.h"
 
 namespace zr70 {
 namespace {
@@ -20,9 +21,7 @@ constexpr std::string_view kCloseFailedText = "Unable to close MIDI OUT";
 Panel::Panel(MidiHost& host, Settings& settings, UserMessages& messages, FileChooser& chooser,
              QObject* parent)
     : QObject(parent), settings_(settings), messages_(messages), chooser_(chooser),
-      port_(std::make_unique<MidiOutputPort>(host)),
-      presetFile_(std::make_unique<PresetFile>(selections_, messages)),
-      commands_(std::make_unique<PresetCommands>(*presetFile_, chooser, messages)) {}
+      port_(std::make_unique<MidiOutputPort>(host)) {}
 
 Panel::~Panel() = default;
 
@@ -47,7 +46,7 @@ Panel::StartResult Panel::start() {
     emit outputsListed();
     // The port is open by now, so a default preset that loads goes to the
     // converter at once.
-    if (load(QString::fromLatin1(kDefaultPresetName)) == 0) {
+    if (!load(QString::fromLatin1(PresetFile::kDefaultName))) {
         selections_ = ParameterSet::defaults();
         emit selectionsChanged();
     }
@@ -106,58 +105,117 @@ void Panel::setSendAfterLoad(bool ticked) {
     emit sendAfterLoadChanged(ticked);
 }
 
-int Panel::load(const QString& path) {
-    if (presetFile_->loadPreset(path) == 0) {
-        return 0;
-    }
-    loaded();
-    return 1;
-}
-
-int Panel::save(const QString& path) {
-    return presetFile_->savePreset(path);
-}
-
-int Panel::saveDefault() {
-    return presetFile_->saveDefault();
-}
-
 namespace {
 
+constexpr std::string_view kWrongTypeText = "Wrong file type";
+constexpr std::string_view kWrongExtensionText = "Wrong filename extension";
+constexpr std::string_view kSaveFailedText = "Failed on saving file";
+constexpr std::string_view kRestoreText = "This is still not working !!!";
 constexpr const char* kSysExNameRule = "the name of a SysEx file ends in .syx or .SYX";
+
+/// The path as the user sees it in "Failed on opening %s": a-z become A-Z and
+/// every other character stays, whatever the locale.
+QString upperCaseAscii(QString text) {
+    for (QChar& c : text) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(static_cast<char16_t>(c.unicode() - (u'a' - u'A')));
+        }
+    }
+    return text;
+}
 
 } // namespace
 
-int Panel::exportSysEx(const QString& path) {
+bool Panel::load(const QString& path) {
+    const std::optional<ParameterSet> set = PresetFile::read(path);
+    if (!set) {
+        messages_.show(
+            (QStringLiteral("Failed on opening ") + upperCaseAscii(readableFileName(path)))
+                .toStdString());
+        return false;
+    }
+    selections_ = *set;
+    loaded();
+    return true;
+}
+
+bool Panel::save(const QString& path) {
+    if (!PresetFile::write(path, selections_)) {
+        messages_.show(kSaveFailedText);
+        return false;
+    }
+    return true;
+}
+
+bool Panel::saveDefault() {
+    return save(QString::fromLatin1(PresetFile::kDefaultName));
+}
+
+void Panel::loadChosenPreset() {
+    const std::optional<QString> path = chooser_.chooseFileToLoad();
+    if (!path) {
+        return;
+    }
+    if (!PresetFile::hasExtension(*path)) {
+        messages_.show(kWrongTypeText);
+        return;
+    }
+    // The whole path goes on, however long: a path cut short would name
+    // another file.
+    load(*path);
+}
+
+void Panel::saveChosenPreset() {
+    const std::optional<QString> path = chooser_.chooseFileToSave();
+    if (!path) {
+        return;
+    }
+    if (!PresetFile::hasExtension(*path)) {
+        messages_.show(kWrongExtensionText);
+        return;
+    }
+    save(*path);
+}
+
+void Panel::restoreDevice() {
+    messages_.show(kRestoreText);
+}
+
+bool Panel::exportSysEx(const QString& path) {
     if (!SysExFile::hasExtension(path)) {
-        messages_.show(QStringLiteral("Wrong filename extension: %1")
-                           .arg(QLatin1String(kSysExNameRule))
+        messages_.show(QStringLiteral("%1: %2")
+                           .arg(toQString(kWrongExtensionText), QLatin1String(kSysExNameRule))
                            .toStdString());
-        return 0;
+        return false;
     }
     QString error;
     if (!SysExFile::write(path, selections_, &error)) {
-        messages_.show(QStringLiteral("Failed on exporting %1: %2").arg(path, error).toStdString());
-        return 0;
+        messages_.show(QStringLiteral("Failed on exporting %1: %2")
+                           .arg(readableFileName(path), error)
+                           .toStdString());
+        return false;
     }
-    return 1;
+    return true;
 }
 
-int Panel::importSysEx(const QString& path) {
+bool Panel::importSysEx(const QString& path) {
     if (!SysExFile::hasExtension(path)) {
-        messages_.show(
-            QStringLiteral("Wrong file type: %1").arg(QLatin1String(kSysExNameRule)).toStdString());
-        return 0;
+        messages_.show(QStringLiteral("%1: %2")
+                           .arg(toQString(kWrongTypeText), QLatin1String(kSysExNameRule))
+                           .toStdString());
+        return false;
     }
     QString error;
     const std::optional<SysExFile::Import> imported = SysExFile::read(path, &error);
     if (!imported) {
-        messages_.show(QStringLiteral("Failed on importing %1: %2").arg(path, error).toStdString());
-        return 0;
+        messages_.show(QStringLiteral("Failed on importing %1: %2")
+                           .arg(readableFileName(path), error)
+                           .toStdString());
+        return false;
     }
     selections_ = imported->set;
     loaded();
-    return 1;
+    return true;
 }
 
 void Panel::exportChosenSysEx() {
@@ -172,20 +230,6 @@ void Panel::importChosenSysEx() {
             chooser_.chooseFileToLoad(FileChooser::FileType::SysEx)) {
         importSysEx(*path);
     }
-}
-
-void Panel::loadChosenPreset() {
-    if (commands_->loadPreset()) {
-        loaded();
-    }
-}
-
-void Panel::saveChosenPreset() {
-    commands_->savePreset();
-}
-
-void Panel::restoreDevice() {
-    commands_->restoreDevice();
 }
 
 void Panel::storeWindowPosition(int x, int y) {

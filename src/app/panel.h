@@ -15,8 +15,6 @@ class FileChooser;
 class Settings;
 class MidiHost;
 class MidiOutputPort;
-class PresetCommands;
-class PresetFile;
 class UserMessages;
 
 /// The panel without its window: the fifteen selections, the "Send sysex afer
@@ -55,28 +53,30 @@ public:
     void chooseOutput(int position);
     void setSendAfterLoad(bool ticked);
 
-    /// Loads a preset file into the selections and sends them all when the
-    /// flag is set. 1 when the file opened, 0 after a message when not.
-    int load(const QString& path);
-    int save(const QString& path); ///< 1 when saved, 0 after a message
-    int saveDefault();             ///< save("default.zr") in the current directory
+    /// Loads a preset file into the selections and sends them when the flag
+    /// is set. False, after "Failed on opening <PATH>", when it did not open.
+    bool load(const QString& path);
+    /// Writes the selections as a preset file; false after a message.
+    bool save(const QString& path);
+    /// save("default.zr") in the current directory.
+    bool saveDefault();
 
     /// Writes the send-all messages of the selections as the SysEx file at
-    /// `path`. 1 when written, 0 after a message.
-    int exportSysEx(const QString& path);
+    /// `path`; false after a message.
+    bool exportSysEx(const QString& path);
     /// Sets every list the SysEx file at `path` has a valid message for; the
-    /// others get no selection. Sends them all when the flag is set, as a
-    /// load does. 1 when imported, 0 after a message (nothing changed).
-    int importSysEx(const QString& path);
+    /// others get no selection. Sends them when the flag is set, as a load
+    /// does. False after a message, with nothing changed.
+    bool importSysEx(const QString& path);
 
     // The window's context menu.
     void exportChosenSysEx(); ///< "Export SysEx..."
     void importChosenSysEx(); ///< "Import SysEx..."
 
-    // The Presets buttons.
-    void loadChosenPreset(); ///< "Load Preset"
-    void saveChosenPreset(); ///< "Save Preset"
-    void restoreDevice();    ///< "Restore (init) ZR70 device"
+    // The Presets buttons; "Save As DEFAULT.ZR" is saveDefault().
+    void loadChosenPreset(); ///< "Load Preset": the file dialog, the name's test, load()
+    void saveChosenPreset(); ///< "Save Preset": the file dialog, the name's test, save()
+    void restoreDevice();    ///< "Restore (init) ZR70 device": only a message
 
     /// Stores the window's client position.
     void storeWindowPosition(int x, int y);
@@ -106,8 +106,6 @@ private:
     ParameterSet selections_;
     bool sendAfterLoad_ = false;
     std::unique_ptr<MidiOutputPort> port_;
-    std::unique_ptr<PresetFile> presetFile_;
-    std::unique_ptr<PresetCommands> commands_;
 };
 
 } // namespace zr70

@@ -2,13 +2,7 @@
 
 #include <QProcessEnvironment>
 
-#include <csignal>
-
 namespace zr70 {
-
-void ignoreFileSizeLimitSignal() {
-    std::signal(SIGXFSZ, SIG_IGN);
-}
 
 bool startsOnX11(const QProcessEnvironment& environment) {
     const auto isSet = [&environment](const char* name) {

@@ -6,11 +6,6 @@ class QProcessEnvironment;
 
 namespace zr70 {
 
-/// Lets a write beyond the file-size limit (`ulimit -f`) fail with EFBIG
-/// instead of ending the program with SIGXFSZ: a preset save then says it
-/// failed, and a settings write fails like any other.
-void ignoreFileSizeLimitSignal();
-
 /// True where the panel should run on X11 rather than Wayland: a Wayland
 /// session (XDG_SESSION_TYPE "wayland" or WAYLAND_DISPLAY set) that also offers
 /// X11 (DISPLAY set, as XWayland does), when the user has chosen no platform

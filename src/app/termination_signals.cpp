@@ -16,14 +16,14 @@
 namespace zr70 {
 namespace {
 
-constexpr std::array kSignals{SIGTERM, SIGINT, SIGHUP};
+constexpr std::array kRequestsToEnd{SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM};
+constexpr std::array kIgnored{SIGPIPE, SIGXFSZ};
 
 // What the handler may touch: a signal handler reaches no object.
 int pipeEnds[2] = {-1, -1};
 std::atomic<std::int64_t> firstArrival{0}; ///< monotonic milliseconds + 1; 0: none yet
+std::atomic<int> firstNumber{0};
 std::atomic<std::int64_t> sameRequestMs{0};
-std::array<struct sigaction, kSignals.size()> previous{};
-std::array<bool, kSignals.size()> installed{};
 
 std::int64_t monotonicMs() {
     timespec now{};
@@ -44,6 +44,8 @@ extern "C" void onSignal(int number) {
         sigaction(number, &fallback, nullptr);
         raise(number);
     } else {
+        int expected = 0;
+        firstNumber.compare_exchange_strong(expected, number);
         const auto byte = static_cast<unsigned char>(number);
         // A full pipe already holds a request to end: nothing is lost.
         [[maybe_unused]] const ssize_t written = write(pipeEnds[1], &byte, 1);
@@ -51,44 +53,44 @@ extern "C" void onSignal(int number) {
     errno = savedErrno;
 }
 
+bool ignoredAtStart(int number) {
+    struct sigaction current {};
+    return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
 } // namespace
 
-TerminationSignals::TerminationSignals(std::chrono::milliseconds sameRequest, QObject* parent)
-    : QObject(parent) {
-    firstArrival.store(0);
+void catchSignals(std::chrono::milliseconds sameRequest) {
     sameRequestMs.store(sameRequest.count());
-    if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (pipeEnds[0] < 0 && pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
         pipeEnds[0] = pipeEnds[1] = -1;
-        return;
     }
-    notifier_ = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
-
+    for (const int number : kIgnored) {
+        std::signal(number, SIG_IGN);
+    }
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        installed[i] = sigaction(kSignals[i], nullptr, &previous[i]) == 0 &&
-                       previous[i].sa_handler != SIG_IGN &&
-                       sigaction(kSignals[i], &action, nullptr) == 0;
+    for (const int number : kRequestsToEnd) {
+        if (!ignoredAtStart(number)) {
+            sigaction(number, &action, nullptr);
+        }
     }
 }
 
-TerminationSignals::~TerminationSignals() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        if (installed[i]) {
-            sigaction(kSignals[i], &previous[i], nullptr);
-            installed[i] = false;
-        }
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
+    if (pipeEnds[0] < 0) {
+        return;
     }
-    delete notifier_;
-    for (int& end : pipeEnds) {
-        if (end >= 0) {
-            close(end);
-            end = -1;
-        }
-    }
+    notifier_ = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
+}
+
+TerminationSignals::~TerminationSignals() = default;
+
+int TerminationSignals::firstRequest() {
+    return firstNumber.load();
 }
 
 void TerminationSignals::readPipe() {

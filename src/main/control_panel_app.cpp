@@ -2,6 +2,7 @@
 
 #include "app/application_name.h"
 #include "app/panel.h"
+#include "app/process_setup.h"
 #include "app/settings_profile.h"
 #include "app/termination_signals.h"
 #include "app/window_placement.h"
@@ -11,6 +12,7 @@
 #include "ui/message_box_messages.h"
 #include "ui/templates.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -64,9 +66,13 @@ int ControlPanelApp::run(SystemMidiHost& host) {
         QCoreApplication::exit(0);
     });
 
-    // After a fatal start-up stop the program ends without any shutdown step.
+    // After a fatal start-up stop the program ends without any shutdown
+    // step. A request to end that came while it started is not run into a
+    // window the user would have to close.
     if (window.initialise() != Panel::StartResult::EndProgram) {
-        window.exec();
+        if (TerminationSignals::firstRequest() == 0) {
+            window.exec();
+        }
         panel.shutDown();
     }
     // JACK's clients close here; a server that does not answer is left behind.
@@ -74,6 +80,24 @@ int ControlPanelApp::run(SystemMidiHost& host) {
         endProcessAtOnce(0);
     }
     return 0;
+}
+
+} // namespace zr70
+
+namespace zr70 {
+
+int panelMain(int argc, char* argv[]) {
+    chooseDisplayPlatform();
+    // JACK's client opens on its own thread while Qt starts, and so does the
+    // output stored by name; the panel's start takes it.
+    SystemMidiHost host;
+    QCoreApplication::setApplicationName(executableBaseName());
+    if (const StoredOutput stored = storedOutput(SettingsProfile()); stored.name) {
+        host.openAhead(*stored.name, stored.index);
+    }
+    QApplication application(argc, argv);
+    ControlPanelApp panel;
+    return panel.run(host);
 }
 
 } // namespace zr70

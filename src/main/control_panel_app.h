@@ -28,4 +28,7 @@ private:
     QString applicationName_;
 };
 
+/// main() without arguments: the panel. Returns the exit status.
+int panelMain(int argc, char* argv[]);
+
 } // namespace zr70

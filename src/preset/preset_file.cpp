@@ -13,43 +13,18 @@ static_assert(PresetFile::kTrailer.size() == 32);
 static_assert(PresetFile::kFileSize == 47);
 static_assert(kPresetFileOrder.size() == PresetFile::kSelectionByteCount);
 
-/// The path as the user sees it in "Failed on opening %s": a-z become A-Z and
-/// every other character stays, whatever the locale.
-QString upperCaseAscii(QString text) {
-    for (QChar& c : text) {
-        if (c >= u'a' && c <= u'z') {
-            c = QChar(static_cast<char16_t>(c.unicode() - (u'a' - u'A')));
-        }
-    }
-    return text;
-}
-
 } // namespace
 
-PresetFile::PresetFile(ParameterSet& selections, UserMessages& messages)
-    : selections_(selections), messages_(messages) {}
-
-int PresetFile::loadPreset(const QString& path) {
-    const std::optional<ParameterSet> set = read(path);
-    if (!set) {
-        const QString text = QStringLiteral("Failed on opening ") + upperCaseAscii(path);
-        messages_.show(text.toUtf8().toStdString());
-        return 0;
+bool PresetFile::hasExtension(const QString& path) {
+    // Only the file name counts: a directory such as "/a.zr/" says nothing
+    // about the file inside it.
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) {
+        return false;
     }
-    selections_ = *set;
-    return 1;
-}
-
-int PresetFile::savePreset(const QString& path) {
-    if (!write(path, selections_)) {
-        messages_.show("Failed on saving file");
-        return 0;
-    }
-    return 1;
-}
-
-int PresetFile::saveDefault() {
-    return savePreset(QString::fromLatin1(kDefaultPresetName));
+    const QString extension = name.mid(dot + 1);
+    return extension == QLatin1String("ZR") || extension == QLatin1String("zr");
 }
 
 std::optional<ParameterSet> PresetFile::read(const QString& path, QString* error) {

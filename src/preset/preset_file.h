@@ -1,7 +1,6 @@
 #pragma once
 
 #include "converter/parameter_set.h"
-#include "preset/user_messages.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,28 +12,20 @@ class QIODevice;
 
 namespace zr70 {
 
-inline constexpr const char* kDefaultPresetName = "default.zr";
-
 /// A preset file: fifteen selection bytes in file order, then the 32-byte
 /// trailer "\n--- Korvan ZR70 Preset File ---"; 47 bytes in all.
 class PresetFile {
 public:
-    PresetFile(ParameterSet& selections, UserMessages& messages);
-
-    /// Reads the first fifteen bytes into the selections; sends nothing. 1 when
-    /// the file opened, 0 (after a message) when not.
-    int loadPreset(const QString& path);
-
-    /// Writes the current selections. 1 on success; 0 after "Failed on saving
-    /// file", in which case any previous file at `path` is left whole.
-    int savePreset(const QString& path);
-
-    /// savePreset("default.zr") in the current directory.
-    int saveDefault();
+    /// The preset that is loaded and sent at start, in the current folder.
+    static constexpr const char* kDefaultName = "default.zr";
 
     static constexpr int kSelectionByteCount = 15;
     static constexpr std::string_view kTrailer = "\n--- Korvan ZR70 Preset File ---";
     static constexpr int kFileSize = kSelectionByteCount + static_cast<int>(kTrailer.size());
+
+    /// True when the text after the last "." of the file name is exactly "ZR"
+    /// or exactly "zr".
+    static bool hasExtension(const QString& path);
 
     /// The selections of the preset file at `path`, read as decode does;
     /// nothing when it cannot be opened as a regular file (`error` says why).
@@ -53,10 +44,6 @@ public:
     /// entry of its list, and every parameter past the end of the data, gets no
     /// selection.
     static ParameterSet decode(QIODevice& in);
-
-private:
-    ParameterSet& selections_;
-    UserMessages& messages_;
 };
 
 } // namespace zr70

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <vector>
 
 namespace zr70 {
 namespace {
@@ -19,6 +20,12 @@ constexpr std::array<std::uint8_t, ParameterMessage::kAddressLow> kHeader{0xF0, 
 
 bool isStatus(std::uint8_t byte) {
     return byte >= 0x80;
+}
+
+/// Timing clock, start, stop and the like (F8-FF) may come between any two
+/// bytes of a message, as a recording from a live setup can hold them.
+bool isRealTime(std::uint8_t byte) {
+    return byte >= 0xF8;
 }
 
 /// Applies one complete message (F0 ... F7) to `set` when it is a valid
@@ -68,9 +75,13 @@ SysExFile::Import SysExFile::decode(std::span<const std::uint8_t> bytes) {
             ++result.skipped;
             continue;
         }
+        // The message without the real-time bytes inside it.
+        std::vector<std::uint8_t> message{kStart};
         std::size_t end = at + 1;
-        while (end < bytes.size() && !isStatus(bytes[end])) {
-            ++end;
+        for (; end < bytes.size() && (!isStatus(bytes[end]) || isRealTime(bytes[end])); ++end) {
+            if (!isRealTime(bytes[end]) && message.size() <= ParameterMessage::kSize) {
+                message.push_back(bytes[end]);
+            }
         }
         if (end == bytes.size() || bytes[end] != kEnd) {
             // Cut short: the next status byte (perhaps the next F0) starts
@@ -79,7 +90,8 @@ SysExFile::Import SysExFile::decode(std::span<const std::uint8_t> bytes) {
             at = end;
             continue;
         }
-        if (applyMessage(bytes.subspan(at, end + 1 - at), result.set)) {
+        message.push_back(kEnd);
+        if (applyMessage(message, result.set)) {
             ++result.used;
         } else {
             ++result.skipped;
@@ -121,7 +133,15 @@ std::optional<SysExFile::Import> SysExFile::read(const QString& path, QString* e
 }
 
 bool SysExFile::write(const QString& path, const ParameterSet& set, QString* error) {
-    return replaceFile(path, encode(set), error);
+    const QByteArray bytes = encode(set);
+    if (bytes.isEmpty()) {
+        // A file that an import would refuse is not written.
+        if (error != nullptr) {
+            *error = QStringLiteral("no parameter has a selection");
+        }
+        return false;
+    }
+    return replaceFile(path, bytes, error);
 }
 
 } // namespace zr70

@@ -36,7 +36,8 @@ public:
 
     /// Every data-set message of the converter, F0 41 10 70 12 00 00 ii vv cs
     /// F7, whose parameter index, value and checksum are valid sets that
-    /// parameter; a later message for the same parameter wins. Every other
+    /// parameter; a later message for the same parameter wins. Real-time
+    /// bytes (F8-FF) inside a message are passed over. Every other
     /// message (another maker's, a bad checksum, a value out of range), every
     /// message cut short by another status byte or the end of the data, and
     /// every run of bytes outside a message counts once as skipped.
@@ -49,7 +50,8 @@ public:
     static std::optional<Import> read(const QString& path, QString* error = nullptr);
 
     /// Replaces the file at `path` with encode(set), as presets are replaced
-    /// (see replaceFile). False on failure, with `error` saying why.
+    /// (see replaceFile). False on failure, with `error` saying why; a set
+    /// without any selection, which would make an empty file, is one.
     static bool write(const QString& path, const ParameterSet& set, QString* error = nullptr);
 };
 

@@ -1,42 +1,12 @@
 #include "ui/dialog_file_chooser.h"
 
-#include "preset/file_access.h"
-
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
 
-#include <dirent.h>
-
-#include <memory>
-
 namespace zr70 {
 
 namespace {
-
-/// The file the dialog's `chosen` path names, under its own bytes (see
-/// decodeFileName): the dialog lists a name that is no UTF-8 with U+FFFD in
-/// the place of its odd bytes. A name that no file of the folder shows as was
-/// typed by the user and is taken as it is; one that several files show as
-/// names none of them for certain, and nothing is chosen.
-std::optional<QString> exactFileName(const QString& chosen) {
-    if (!chosen.contains(QChar::ReplacementCharacter)) {
-        return chosen;
-    }
-    const QFileInfo file(chosen);
-    const QByteArray folder = QFile::encodeName(file.path());
-    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.constData()), ::closedir);
-    std::optional<QString> found;
-    while (const dirent* entry = listing ? ::readdir(listing.get()) : nullptr) {
-        if (QFile::decodeName(entry->d_name) == file.fileName()) {
-            if (found) {
-                return std::nullopt;
-            }
-            found = decodeFileName(folder + '/' + entry->d_name);
-        }
-    }
-    return found.value_or(chosen);
-}
 
 /// A chosen name that is a pattern to list by rather than a file: one with
 /// '*' or '?' in it that names no existing file. Brackets are no wildcard, so

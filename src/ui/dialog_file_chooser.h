@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preset/file_chooser.h"
+#include "app/file_chooser.h"
 
 #include <QPointer>
 #include <QWidget>

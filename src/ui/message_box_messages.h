@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preset/user_messages.h"
+#include "app/user_messages.h"
 
 #include <QPointer>
 #include <QWidget>

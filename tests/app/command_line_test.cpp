@@ -40,6 +40,7 @@ struct CommandLineTest : ::testing::Test {
         host.devices = {"ALSA: Midi Through Port-0", "JACK: dump:input", "JACK: synth:midi_in"};
         preset.set(0, 9);
         writeFile(path("song.zr"), PresetFile::encode(preset));
+        writeFile(path("unset.zr"), PresetFile::encode(ParameterSet()));
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -107,6 +108,18 @@ TEST_F(CommandLineTest, EachModeEndsWithItsStatusAndOneLineForAFailure) {
         {{"--send", "@song.zr", "--output", "jack"}, 1, "part of 2 MIDI output names"},
         {{"--send", "@song.zr", "--output", "piano"}, 1, "no MIDI output has \"piano\""},
         {{"--send", "@song.zr", "--output", "3"}, 1, "there is no MIDI output 3"},
+        // An index is decimal digits, with no sign, space or leading zero.
+        {{"--send", "@song.zr", "--output", " 1"}, 1, "no MIDI output has \" 1\""},
+        {{"--send", "@song.zr", "--output", "+1"}, 1, "no MIDI output has \"+1\""},
+        {{"--send", "@song.zr", "--output", "01"}, 1, "no MIDI output has \"01\""},
+        {{"--send", "@song.zr", "--output", "99999999999"}, 1, "there is no MIDI output 9999"},
+        {{"--send", "@song.zr", "--output", "1", "--output", "2"}, 2, "more than once"},
+        {{"--send", "@song.zr", "--output", ""}, 2, "--output takes an index"},
+        {{"--send", "@song.zr", "--output", "dump\nx"}, 1, "no MIDI output has \"dump\\nx\""},
+        {{"--send", "@line\nbreak.zr"}, 1, "line\\nbreak.zr: cannot read it"},
+        // Nothing to send or write is no success.
+        {{"--send", "@unset.zr"}, 1, "unset.zr: no parameter has a selection"},
+        {{"--export-syx", "@unset.zr", "@unset.syx"}, 1, "no parameter has a selection"},
         {{"--send", "@song.txt"}, 1, "song.txt: not a preset file"},
         {{"--send", "@song.Zr"}, 1, "not a preset file"},
         {{"--send", "@missing.zr"}, 1, "missing.zr: cannot read it"},
@@ -213,6 +226,10 @@ TEST_F(CommandLineTest, ARequestToEndStopsTheSendClosesTheOutputAndEndsWithItsSt
     EXPECT_EQ(opened(), -1);
     EXPECT_EQ(run({"--export-syx", "@song.zr", "@song.syx"}), 128 + 2);
     EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
+    // One that comes after a failure leaves the failure, in its one line.
+    endRequested = [this] { return err.isEmpty() ? 0 : 15; };
+    EXPECT_EQ(run({"--send", "@missing.zr"}), 1);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << err.toStdString();
 }
 
 TEST_F(CommandLineTest, ExportAndImportConvertBetweenPresetsAndSysExFiles) {

@@ -1,4 +1,5 @@
 #include "app/panel.h"
+#include "preset/preset_file.h"
 #include "preset/sysex_file.h"
 #include "support/fakes.h"
 #include "support/shell_fakes.h"
@@ -169,7 +170,7 @@ TEST_F(PanelTest, ARefusedMessageFailsAndSendAllGoesOnInItsOrderWithoutTheEmptyO
     writeFile("a.zr", QByteArray("\x00\x00\x00\x10\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00",
                                  15)); // Midi channel has no entry 10h
     host.sendResults = {0, 7, 0};
-    ASSERT_EQ(panel.load("a.zr"), 1);
+    ASSERT_TRUE(panel.load("a.zr"));
     EXPECT_EQ(failures, 1);
     ASSERT_EQ(host.sent.size(), 14u);
     const int order[] = {1, 2, 3, 4, 5, 6, 7, 14, 8, 9, 10, 11, 12, 13};
@@ -190,7 +191,7 @@ TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {
     writeFile("a.zr", kCustomPreset);
     panel.setSendAfterLoad(false);
     events.clear();
-    ASSERT_EQ(panel.load("a.zr"), 1);
+    ASSERT_TRUE(panel.load("a.zr"));
     EXPECT_EQ(panel.selections().selection(0), 15);
     EXPECT_EQ(events, std::vector<std::string>{"shown"});
     panel.setSendAfterLoad(true);
@@ -198,7 +199,7 @@ TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {
     panel.loadChosenPreset();
     EXPECT_EQ(host.sent.size(), 15u);
     // A failed load changes and sends nothing.
-    EXPECT_EQ(panel.load("missing.zr"), 0);
+    EXPECT_FALSE(panel.load("missing.zr"));
     EXPECT_EQ(messages.shown.back(), "Failed on opening MISSING.ZR");
     EXPECT_EQ(host.sent.size(), 15u);
 }
@@ -206,7 +207,7 @@ TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {
 TEST_F(PanelTest, SavesWriteTheSelectionsAndRestoreOnlySaysItIsNotWorking) {
     panel.start();
     panel.pick(5, 1);
-    EXPECT_EQ(panel.saveDefault(), 1);
+    EXPECT_TRUE(panel.saveDefault());
     chooser.saveAnswer = directory.filePath("b.zr");
     panel.saveChosenPreset();
     for (const char* name : {"default.zr", "b.zr"}) {
@@ -219,6 +220,53 @@ TEST_F(PanelTest, SavesWriteTheSelectionsAndRestoreOnlySaysItIsNotWorking) {
     panel.restoreDevice();
     EXPECT_EQ(messages.shown, std::vector<std::string>{"This is still not working !!!"});
     EXPECT_EQ(host.sent.size(), 1u);
+}
+
+TEST_F(PanelTest, ThePresetButtonsTestTheNameAndSayWhatWentWrongWithoutChangingAnything) {
+    panel.start();
+    panel.pick(0, 9);
+    writeFile("old.zr", QByteArray(200, 'x'));
+    const QString deep = directory.filePath(QString(60, 'd') + "/" + QString(60, 'e'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    struct Case {
+        bool save;
+        std::optional<QString> chosen; ///< nothing: the dialog was cancelled
+        std::vector<std::string> shown;
+    };
+    const QString missing = directory.filePath(QString::fromUtf8("r\u00f6ck-%s.zr"));
+    for (const Case& c : std::vector<Case>{
+             {false, std::nullopt, {}},
+             {true, std::nullopt, {}},
+             {false, directory.filePath("live.Zr"), {"Wrong file type"}},
+             {false, directory.filePath("set.zr.bak"), {"Wrong file type"}},
+             {true, directory.filePath("live."), {"Wrong filename extension"}},
+             // Only a-z are upper-cased.
+             {false,
+              missing,
+              {"Failed on opening " + directory.path().toUpper().toStdString() +
+               "/R\u00f6CK-%S.ZR"}},
+             {true, directory.filePath("old.zr"), {}}, // replaced without a question
+             {true, deep + "/live.zr", {}},            // however long the path
+             {false, deep + "/live.zr", {}},
+         }) {
+        messages.shown.clear();
+        chooser.loadAnswer = chooser.saveAnswer = c.chosen;
+        const ParameterSet before = panel.selections();
+        c.save ? panel.saveChosenPreset() : panel.loadChosenPreset();
+        EXPECT_EQ(messages.shown, c.shown) << c.chosen.value_or("cancelled").toStdString();
+        EXPECT_EQ(panel.selections(), before);
+    }
+    QFile replaced(directory.filePath("old.zr"));
+    ASSERT_TRUE(replaced.open(QIODevice::ReadOnly));
+    EXPECT_EQ(replaced.readAll(), PresetFile::encode(panel.selections()));
+    EXPECT_EQ(chooser.loadDialogs + chooser.saveDialogs, 9);
+}
+
+TEST_F(PanelTest, AfterAStartWithoutDefaultPresetSaveDefaultWritesItInLowerCase) {
+    panel.start();
+    EXPECT_EQ(messages.shown.back(), "Failed on opening DEFAULT.ZR");
+    EXPECT_TRUE(panel.saveDefault());
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), QStringList{"default.zr"});
 }
 
 TEST_F(PanelTest, ChoosingAnOutputSwitchesAndStoresItOrFallsBackWhenItIsBusy) {

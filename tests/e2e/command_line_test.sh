@@ -118,6 +118,18 @@ check "--send against a stopped JACK server ends with status 1, not hung (status
 check "with one line on stderr" test "$(wc -l <"$root/err")" = 1
 echo "stderr: $(cat "$root/err")"
 
+# True once no client of the program is left on the server: jackd keeps a
+# semaphore for each of its clients in /dev/shm; PipeWire's show as ports.
+no_clients() {
+    [[ -z "$(find /dev/shm -maxdepth 1 -name "jack_sem.*_${JACK_DEFAULT_SERVER:-}_zr70*")" ]] &&
+        ! jack_lsp 2>/dev/null | grep -q '^zr70'
+}
+wait_for_no_clients() {
+    local deadline=$((SECONDS + 10))
+    until no_clients || ((SECONDS >= deadline)); do sleep 0.05; done
+    no_clients
+}
+
 # catches_term <pid>: the process handles SIGTERM itself by now.
 catches_term() {
     local mask
@@ -143,6 +155,42 @@ kill -CONT "$JACK_DUMMY_PID"
 check "SIGTERM during --send ends it with status 143 (status $status)" test "$status" = 143
 check "saying it was ended by the signal" grep -q "ended by signal 15" "$root/err"
 grep -q "ended by signal 15" "$root/err" || echo "stderr: $(cat "$root/err")"
+
+# Like a Unix tool: the usage line names the program whatever it was started
+# as, lost output is a failure, and a closed pipe ends nothing abruptly.
+ln -s "$zr70" "$root/ge"
+for started in ge s ''; do
+    if [[ $started == ge ]]; then
+        first=$("$root/ge" --help | head -n 1)
+    else
+        first=$(bash -c 'exec -a "$1" "$2" --help' _ "$started" "$zr70" | head -n 1)
+    fi
+    check "--help started as '$started' says \"Usage: zr70 [options]\" ($first)" \
+        test "$first" = "Usage: zr70 [options]"
+done
+for where in full closed; do
+    for what in --list-outputs --help; do
+        if [[ $where == full ]]; then
+            timeout -k 5 20 "$zr70" "$what" >/dev/full 2>"$root/err"
+        else
+            timeout -k 5 20 "$zr70" "$what" >&- 2>"$root/err"
+        fi
+        status=$?
+        check "$what with its output $where ends with status 1 and one line (status $status)" \
+            test "$status" = 1 -a "$(wc -l <"$root/err")" = 1
+    done
+done
+"$zr70" --list-outputs 2>"$root/err" | true
+status=${PIPESTATUS[0]}
+check "--list-outputs into a closed pipe ends with status 1, not by SIGPIPE (status $status)" \
+    test "$status" = 1
+check "and leaves no client of its own on the server" wait_for_no_clients
+
+# A file name is its bytes, whatever they are.
+name=$'take\xe9.syx'
+run --export-syx "$root/live.zr" "$root/$name"
+check "--export-syx to a name that is no UTF-8 writes exactly that name (status $status)" \
+    test "$status" = 0 -a -f "$root/$name" -a "$(find "$root" -name 'take*' | wc -l)" = 1
 
 jack_dump_stop
 run --send "$root/live.zr" --output dump

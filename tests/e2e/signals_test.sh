@@ -111,12 +111,35 @@ ends_panel() {
 
 ends_panel Escape
 after_escape=$next
-for how in TERM INT HUP TERM+HUP; do
+for how in TERM INT HUP TERM+HUP QUIT USR1 USR2 ALRM; do
     [[ $how == HUP ]] && rm -f "$root/work/default.zr"
     ends_panel "$how"
     [[ $how == HUP ]] && write_default_preset
     echo "# next JACK client after $how: $next ms, after Escape: $after_escape ms"
 done
+
+# --- a request to end while the panel starts --------------------------------
+# As soon as its JACK client is there (on jackd its semaphore shows), or, on
+# PipeWire, as soon as it takes SIGTERM itself.
+takes_term() {
+    local mask
+    mask=$(sed -n 's/^SigCgt:[[:space:]]*//p' "/proc/$panel_pid/status" 2>/dev/null) || return 1
+    [[ -n "$mask" ]] && (((16#$mask >> 14) & 1))
+}
+started_enough() {
+    if [[ "${ZR70_TEST_SERVER:-jackd}" == jackd ]]; then
+        [[ -n "$(panel_clients)" ]]
+    else
+        takes_term
+    fi
+}
+launch
+deadline=$((SECONDS + 15))
+until started_enough || ((SECONDS >= deadline)); do sleep 0.005; done
+kill -TERM "$panel_pid"
+wait_exit 15
+check "SIGTERM while the panel starts ends it with status 0 (status $status)" test "$status" = 0
+check "and leaves none of its clients ($(panel_clients | tr '\n' ' '))" no_panel_clients
 
 # --- a server that stopped answering ----------------------------------------
 kill -STOP "$JACK_DUMMY_PID"

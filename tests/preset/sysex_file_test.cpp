@@ -108,6 +108,11 @@ TEST(SysExFileTest, ImportTakesValidMessagesOfTheConverterAndCountsTheRest) {
          {},
          0,
          1},
+        {"real-time bytes inside a message",
+         Bytes{0xF0, 0x41, 0xF8, 0x10, 0x70, 0x12, 0x00, 0x00, 0xFE, 0x02, 0x01, 0x7D, 0xFF, 0xF7},
+         {{2, 1}},
+         1,
+         0},
         {"stray bytes between messages",
          Bytes{0x01, 0x02} + message(9, 0) + Bytes{0xF7, 0x55},
          {{9, 0}},
@@ -148,6 +153,11 @@ TEST_F(SysExFileIoTest, FilesWithoutAValidMessageOrTooLargeAreErrors) {
         EXPECT_FALSE(SysExFile::read(path(name), &error)) << name;
         EXPECT_FALSE(error.isEmpty()) << name;
     }
+    // Nothing with a selection makes a file no import would take: none is written.
+    QString error;
+    EXPECT_FALSE(SysExFile::write(path("nothing.syx"), ParameterSet(), &error));
+    EXPECT_EQ(error, "no parameter has a selection");
+    EXPECT_FALSE(QFile::exists(path("nothing.syx")));
 }
 
 TEST_F(SysExFileIoTest, ATenMegabyteDumpIsReadToItsLastMessage) {

@@ -2,7 +2,7 @@
 
 // Stand-ins shared by the logic tests.
 
-#include "preset/user_messages.h"
+#include "app/user_messages.h"
 
 #include <cstdint>
 #include <string>

@@ -3,9 +3,9 @@
 // Stand-ins for the MIDI host, the settings file, the file dialogs, the device
 // list, shared by the logic and widget tests.
 
+#include "app/file_chooser.h"
 #include "app/settings.h"
 #include "midi/midi_host.h"
-#include "preset/file_chooser.h"
 #include "preset/preset_file.h"
 
 #include <algorithm>

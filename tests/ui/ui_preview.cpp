@@ -7,6 +7,7 @@
 // box; --open ID opens the drop-down list with control id ID on that tab. Messages go to standard
 // error instead of message boxes, so a missing "default.zr" does not stop the window from showing.
 
+#include "app/user_messages.h"
 #include "support/shell_fakes.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_file_chooser.h"
