@@ -18,6 +18,8 @@ packages=(
     dbus at-spi2-core python3-pyatspi
     # checks of the sources and of the manual page
     clang-format shellcheck man-db
+    # the Debian package, its lint and its test
+    dpkg-dev debhelper lintian
 )
 
 missing=()
