@@ -11,7 +11,7 @@ bash scripts/install-deps.sh
 seconds=${1:-30}
 build="build-fuzz"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DZR70_FUZZ=ON -DZR70_BENCHMARKS=OFF
+    -DCMAKE_CXX_COMPILER=clang++ -DZR70_FUZZ=ON -DZR70_WERROR=ON -DBUILD_TESTING=OFF
 cmake --build "$build" --target preset_load_fuzz sysex_import_fuzz -j 2
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"

@@ -11,11 +11,15 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     jackd2 pipewire pipewire-jack pipewire-bin xvfb xdotool x11-utils imagemagick fonts-dejavu-core time
     desktop-file-utils appstream
+    # the Tab completion's test loads bash-completion's helpers
+    bash-completion
     # the whole-program test reads the panel through its accessibility
     # interface on a private D-Bus session
     dbus at-spi2-core python3-pyatspi
-    # checks of the sources
-    clang-format shellcheck
+    # checks of the sources and of the manual page
+    clang-format shellcheck man-db
+    # the Debian package, its lint and its test
+    dpkg-dev debhelper lintian
 )
 
 missing=()

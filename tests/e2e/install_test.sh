@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks what a desktop needs:
-# the program, a valid launcher entry, valid AppStream data and the icons.
+# the program, a valid launcher entry, valid AppStream data, the icons, the
+# manual page and the Tab completion.
 #
 #   install_test.sh <build dir>
 set -uo pipefail
@@ -20,6 +21,8 @@ check "the program is installed" test -x "$prefix/bin/zr70"
 check "the launcher entry is valid" desktop-file-validate "$share/applications/org.example.zr70.desktop"
 check "the AppStream metainfo is valid" \
     appstreamcli validate --no-net --pedantic "$share/metainfo/org.example.zr70.metainfo.xml"
+check "the manual page is installed" test -s "$share/man/man1/zr70.1"
+check "the Tab completion is installed" test -s "$share/bash-completion/completions/zr70"
 for size in 16 32 48 64 128; do
     icon=$share/icons/hicolor/${size}x${size}/apps/zr70.png
     check "the ${size}x${size} icon is installed at its size" \
