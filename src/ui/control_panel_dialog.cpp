@@ -12,21 +12,14 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QStackedWidget>
 #include <QTabBar>
 
 namespace zr70 {
 
 namespace {
 
-constexpr int kCommandMask = 0xFFF0;
-
 constexpr std::string_view kFailCaption = "fail!";
-
-QAction* addCommand(QMenu& menu, const QString& text, int command) {
-    QAction* action = menu.addAction(text);
-    action->setData(command);
-    return action;
-}
 
 } // namespace
 
@@ -36,27 +29,31 @@ ControlPanelDialog::ControlPanelDialog(Panel& panel, QPoint startPosition)
                            Qt::WindowCloseButtonHint),
       panel_(panel), startPosition_(startPosition) {
     buildFromTemplate(*this, kMainWindowTemplate);
-    tabs_ = findControl<TabControl>(*this, ids::kTabControl);
-    indicator_ = findControl<FilledRectangle>(*this, ids::kTransmitIndicator);
+    tabs_ = findControl<TabControl>(*this, names::kTabControl);
+    indicator_ = findControl<FilledRectangle>(*this, names::kTransmitIndicator);
     Q_ASSERT(tabs_ != nullptr && indicator_ != nullptr);
     // The indicator lies over the right end of the tab strip.
     indicator_->raise();
 
-    // The pages sit in the tab control, hidden until their tab is chosen.
-    controls_ = new ControlsPage(tabs_);
-    sensitivity_ = new SensitivityPage(tabs_);
-    presets_ = new PresetsPage(tabs_);
-    midiSetup_ = new MidiSetupPage(tabs_);
-    for (int index = 0; index < 4; ++index) {
-        page(index)->move(kPagePosition);
-        page(index)->hide();
+    // The pages sit in the tab control, one over the other, the page of the
+    // selected tab on top.
+    controls_ = new ControlsPage;
+    sensitivity_ = new SensitivityPage;
+    presets_ = new PresetsPage;
+    midiSetup_ = new MidiSetupPage;
+    pages_ = new QStackedWidget(tabs_);
+    pages_->setObjectName(QString::fromLatin1(names::kPages));
+    for (QWidget* page : {static_cast<QWidget*>(controls_), static_cast<QWidget*>(sensitivity_),
+                          static_cast<QWidget*>(presets_), static_cast<QWidget*>(midiSetup_)}) {
+        pages_->addWidget(page);
     }
+    pages_->setGeometry(QRect(kPagePosition, controls_->size()));
 
     // The window menu: what a title bar menu offers for a window of fixed
-    // size, and later the About entry.
-    systemMenu_ = new QMenu(this);
-    addCommand(*systemMenu_, tr("Mi&nimize"), kMinimizeCommand);
-    addCommand(*systemMenu_, tr("&Close"), kCloseCommand);
+    // size, and later the SysEx and About entries.
+    windowMenu_ = new QMenu(this);
+    windowMenu_->addAction(tr("Mi&nimize"), this, &QWidget::showMinimized);
+    windowMenu_->addAction(tr("&Close"), this, &QWidget::close);
 }
 
 Panel::StartResult ControlPanelDialog::initialise() {
@@ -65,15 +62,17 @@ Panel::StartResult ControlPanelDialog::initialise() {
     }
     initialised_ = true;
 
-    systemMenu_->addSeparator();
-    addCommand(*systemMenu_, tr("Export SysEx..."), kExportSysExCommand);
-    addCommand(*systemMenu_, tr("Import SysEx..."), kImportSysExCommand);
-    appendAboutEntry(*systemMenu_, toQString(kAboutMenuText));
+    windowMenu_->addSeparator();
+    windowMenu_->addAction(tr("Export SysEx..."), &panel_, &Panel::exportChosenSysEx);
+    windowMenu_->addAction(tr("Import SysEx..."), &panel_, &Panel::importChosenSysEx);
+    if (QAction* about = appendAboutEntry(*windowMenu_, toQString(kAboutMenuText))) {
+        connect(about, &QAction::triggered, this, &ControlPanelDialog::openAbout);
+    }
     setWindowIcon(programIcon());
     for (std::string_view label : kTabLabels) {
         tabs_->addTab(toQString(label));
     }
-    connect(&tabs_->tabBar(), &QTabBar::currentChanged, this, &ControlPanelDialog::changePage);
+    connect(&tabs_->tabBar(), &QTabBar::currentChanged, pages_, &QStackedWidget::setCurrentIndex);
 
     // What the user does goes to the Panel.
     for (ParameterPage* parameters :
@@ -96,7 +95,11 @@ Panel::StartResult ControlPanelDialog::initialise() {
     connect(&panel_, &Panel::transmitting, this, [this](bool on) { indicator_->setHidden(on); });
     // Nothing restores the caption: once a message was refused the user
     // should know the converter may not match the lists any more.
-    connect(&panel_, &Panel::failed, this, [this] { setWindowTitle(toQString(kFailCaption)); });
+    connect(&panel_, &Panel::failed, this, [this](const QString& why) {
+        setWindowTitle(toQString(kFailCaption));
+        // Screen readers can tell why.
+        setAccessibleDescription(why);
+    });
     showSelections();
     presets_->setSendAfterLoad(panel_.sendAfterLoad());
 
@@ -105,8 +108,7 @@ Panel::StartResult ControlPanelDialog::initialise() {
         return startResult_;
     }
 
-    leavingPage_ = tabs_->tabBar().currentIndex();
-    showPage(leavingPage_);
+    pages_->setCurrentIndex(tabs_->tabBar().currentIndex());
 
     // A top-level window's geometry is its client area, so the client area
     // lands on the start position whatever frame the desktop draws. The move
@@ -125,76 +127,17 @@ QWidget& ControlPanelDialog::transmitIndicator() const {
     return *indicator_;
 }
 
-void ControlPanelDialog::appendAboutEntry(QMenu& menu, const QString& text) {
+QAction* ControlPanelDialog::appendAboutEntry(QMenu& menu, const QString& text) {
     if (text.isEmpty()) {
-        return;
+        return nullptr;
     }
     menu.addSeparator();
-    addCommand(menu, text, kAboutCommand);
-}
-
-void ControlPanelDialog::systemCommand(int command) {
-    switch (command & kCommandMask) {
-    case kAboutCommand:
-        openAbout();
-        break;
-    case kExportSysExCommand:
-        panel_.exportChosenSysEx();
-        break;
-    case kImportSysExCommand:
-        panel_.importChosenSysEx();
-        break;
-    case kMinimizeCommand:
-        showMinimized();
-        break;
-    case kCloseCommand:
-        close();
-        break;
-    default:
-        break;
-    }
+    return menu.addAction(text);
 }
 
 void ControlPanelDialog::openAbout() {
     AboutDialog about(this);
     about.exec();
-}
-
-QWidget* ControlPanelDialog::page(int index) const {
-    switch (index) {
-    case 0:
-        return controls_;
-    case 1:
-        return sensitivity_;
-    case 2:
-        return presets_;
-    case 3:
-        return midiSetup_;
-    default:
-        return nullptr;
-    }
-}
-
-void ControlPanelDialog::changePage(int selected) {
-    hidePage(leavingPage_);
-    showPage(selected);
-    leavingPage_ = selected;
-}
-
-void ControlPanelDialog::showPage(int index) {
-    if (QWidget* shown = page(index)) {
-        shown->move(kPagePosition);
-        shown->raise();
-        shown->show();
-    }
-}
-
-void ControlPanelDialog::hidePage(int index) {
-    if (QWidget* hidden = page(index)) {
-        hidden->hide();
-        hidden->move(kPagePosition);
-        hidden->raise();
-    }
 }
 
 void ControlPanelDialog::moveEvent(QMoveEvent* event) {
@@ -215,9 +158,7 @@ void ControlPanelDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void ControlPanelDialog::contextMenuEvent(QContextMenuEvent* event) {
-    if (QAction* chosen = systemMenu_->exec(event->globalPos())) {
-        systemCommand(chosen->data().toInt());
-    }
+    windowMenu_->exec(event->globalPos());
 }
 
 } // namespace zr70

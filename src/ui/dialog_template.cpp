@@ -160,9 +160,9 @@ std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& l
     for (const ControlTemplate& control : layout.controls) {
         QWidget* widget = createControl(control, window, units.toPixels(control.rect));
         widget->setProperty(kControlIdProperty, control.id);
-        if (control.id != kNoId) {
-            widget->setObjectName(QString::number(control.id));
-        }
+        widget->setObjectName(toQString(control.name));
+        // A list would take the right-click and the Menu key and do nothing.
+        widget->setContextMenuPolicy(Qt::NoContextMenu);
         controls.push_back(widget);
     }
     labelLists(layout.controls, controls);

@@ -29,7 +29,8 @@ enum class TextAlign { Left, Right };
 
 /// One row of a window template.
 struct ControlTemplate {
-    int id;
+    int id;                ///< the control's number in the template
+    std::string_view name; ///< its object name, which says what it is; empty for none
     ControlKind kind;
     std::string_view text; ///< the caption; for a bitmap the resource number
     DialogRect rect;
@@ -47,18 +48,18 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls;
 };
 
-/// Name of the property every built control carries its id in; the object
-/// name is the id in decimal as well, so `findChild<QComboBox*>("1007")` works.
+/// Name of the property every built control carries its id in.
 inline constexpr const char* kControlIdProperty = "controlId";
 
 /// Gives `window` the dialog font, the template's fixed client size and its
 /// caption, then creates the template's controls inside it, in template order.
-/// Returns the controls in that order.
+/// Returns the controls in that order. No control keeps a context menu to
+/// itself: a right-click or the Menu key on one reaches the window's.
 std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& layout);
 
-/// The control with `id` among the direct children of `window`, or nullptr.
-template <typename Widget> Widget* findControl(const QWidget& window, int id) {
-    return window.findChild<Widget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+/// The control named `name` among the direct children of `window`, or nullptr.
+template <typename Widget> Widget* findControl(const QWidget& window, const char* name) {
+    return window.findChild<Widget*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
 }
 
 /// The control id a built control carries, kNoId for none.

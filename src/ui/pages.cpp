@@ -24,7 +24,7 @@ ParameterPage::ParameterPage(const DialogTemplate& layout, Page page, QWidget* p
             continue;
         }
         QComboBox* list = findControl<QComboBox>(
-            *this, kParameterListIds[static_cast<std::size_t>(parameter.index)]);
+            *this, kParameterListNames[static_cast<std::size_t>(parameter.index)]);
         Q_ASSERT(list != nullptr);
         for (std::string_view value : parameter.values) {
             list->addItem(toQString(value));
@@ -67,16 +67,16 @@ SensitivityPage::SensitivityPage(QWidget* parent)
 
 PresetsPage::PresetsPage(QWidget* parent) : QWidget(parent) {
     buildFromTemplate(*this, kPresetsPageTemplate);
-    const auto forward = [this](int id, void (PresetsPage::*signal)()) {
-        QPushButton* button = findControl<QPushButton>(*this, id);
+    const auto forward = [this](const char* name, void (PresetsPage::*signal)()) {
+        QPushButton* button = findControl<QPushButton>(*this, name);
         Q_ASSERT(button != nullptr);
         connect(button, &QPushButton::clicked, this, signal);
     };
-    forward(ids::kLoadPreset, &PresetsPage::loadPresetClicked);
-    forward(ids::kSavePreset, &PresetsPage::savePresetClicked);
-    forward(ids::kSaveDefault, &PresetsPage::saveDefaultClicked);
-    forward(ids::kRestoreDevice, &PresetsPage::restoreDeviceClicked);
-    sendAfterLoad_ = findControl<QCheckBox>(*this, ids::kSendAfterLoad);
+    forward(names::kLoadPreset, &PresetsPage::loadPresetClicked);
+    forward(names::kSavePreset, &PresetsPage::savePresetClicked);
+    forward(names::kSaveDefault, &PresetsPage::saveDefaultClicked);
+    forward(names::kRestoreDevice, &PresetsPage::restoreDeviceClicked);
+    sendAfterLoad_ = findControl<QCheckBox>(*this, names::kSendAfterLoad);
     Q_ASSERT(sendAfterLoad_ != nullptr);
     connect(sendAfterLoad_, &QCheckBox::clicked, this, &PresetsPage::sendAfterLoadClicked);
 }
@@ -92,7 +92,7 @@ void PresetsPage::setSendAfterLoad(bool ticked) {
 
 MidiSetupPage::MidiSetupPage(QWidget* parent) : QWidget(parent) {
     buildFromTemplate(*this, kMidiSetupPageTemplate);
-    list_ = findControl<QListWidget>(*this, ids::kDeviceList);
+    list_ = findControl<QListWidget>(*this, names::kDeviceList);
     Q_ASSERT(list_ != nullptr);
     // A change of selection, by mouse or arrow key, is a device change. The
     // current row alone is not: the view moves it to the first entry when it

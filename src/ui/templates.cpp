@@ -14,76 +14,76 @@ constexpr bool kNoTabStop = false;
 
 // Main window, 218 x 90. The indicator lies over the right end of the tab strip.
 constexpr ControlTemplate kMainWindowControls[] = {
-    // id     kind             text  x    y   w    h    align  tab stop
-    { 1006,   TabControl,      "",   {3,   2, 212, 85}, Left,  kNoTabStop },
-    { 1025,   FilledRectangle, "",   {208, 2,   7,  7}, Left,  kNoTabStop },
+    // id     name                    kind             text  x    y   w    h    align  tab stop
+    { 1006,   "tabControl",           TabControl,      "",   {3,   2, 212, 85}, Left,  kNoTabStop },
+    { 1025,   "transmitIndicator",    FilledRectangle, "",   {208, 2,   7,  7}, Left,  kNoTabStop },
 };
 
 // Controls page, 208 x 69. Each label comes just before its list.
 constexpr ControlTemplate kControlsPageControls[] = {
-    // id     kind          text             x    y   w   h    align  tab stop
-    { kNoId,  Label,        "Midi channel",  {5,   8, 41,  8}, Left,  kNoTabStop },
-    { 1007,   DropDownList, "",              {50,  6, 50, 75}, Left,  kTabStop   },
-    { kNoId,  Label,        "Bender Rng.",   {5,  23, 41,  8}, Left,  kNoTabStop },
-    { 1008,   DropDownList, "",              {50, 21, 50, 55}, Left,  kTabStop   },
-    { kNoId,  Label,        "Octave shift",  {5,  38, 41,  8}, Left,  kNoTabStop },
-    { 1009,   DropDownList, "",              {50, 36, 50, 55}, Left,  kTabStop   },
-    { kNoId,  Label,        "Bender Thin",   {5,  53, 41,  8}, Left,  kNoTabStop },
-    { 1010,   DropDownList, "",              {50, 51, 50, 55}, Left,  kTabStop   },
-    { kNoId,  Label,        "Master Tune",   {105, 8, 41,  8}, Left,  kNoTabStop },
-    { 1012,   DropDownList, "",              {150, 6, 50, 55}, Left,  kTabStop   },
-    { kNoId,  Label,        "Play Mode",     {105,23, 41,  8}, Left,  kNoTabStop },
-    { 1013,   DropDownList, "",              {150,21, 50, 55}, Left,  kTabStop   },
-    { kNoId,  Label,        "Attack Filter", {105,38, 41,  8}, Left,  kNoTabStop },
-    { 1014,   DropDownList, "",              {150,36, 50, 55}, Left,  kTabStop   },
-    { kNoId,  Label,        "Pedal Assign",  {105,53, 41,  8}, Left,  kNoTabStop },
-    { 1015,   DropDownList, "",              {150,51, 50, 55}, Left,  kTabStop   },
+    // id     name                    kind          text             x    y   w   h    align  tab stop
+    { kNoId,  "",                     Label,        "Midi channel",  {5,   8, 41,  8}, Left,  kNoTabStop },
+    { 1007,   "midiChannelList",      DropDownList, "",              {50,  6, 50, 75}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Bender Rng.",   {5,  23, 41,  8}, Left,  kNoTabStop },
+    { 1008,   "benderRangeList",      DropDownList, "",              {50, 21, 50, 55}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Octave shift",  {5,  38, 41,  8}, Left,  kNoTabStop },
+    { 1009,   "octaveShiftList",      DropDownList, "",              {50, 36, 50, 55}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Bender Thin",   {5,  53, 41,  8}, Left,  kNoTabStop },
+    { 1010,   "benderThinList",       DropDownList, "",              {50, 51, 50, 55}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Master Tune",   {105, 8, 41,  8}, Left,  kNoTabStop },
+    { 1012,   "masterTuneList",       DropDownList, "",              {150, 6, 50, 55}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Play Mode",     {105,23, 41,  8}, Left,  kNoTabStop },
+    { 1013,   "playModeList",         DropDownList, "",              {150,21, 50, 55}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Attack Filter", {105,38, 41,  8}, Left,  kNoTabStop },
+    { 1014,   "attackFilterList",     DropDownList, "",              {150,36, 50, 55}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Pedal Assign",  {105,53, 41,  8}, Left,  kNoTabStop },
+    { 1015,   "pedalAssignList",      DropDownList, "",              {150,51, 50, 55}, Left,  kTabStop   },
 };
 
 // QD4C Sensitivity page, 208 x 69. "Touch Sensitivity" stands above its list.
 constexpr ControlTemplate kSensitivityPageControls[] = {
-    // id     kind          text                 x    y   w   h    align  tab stop
-    { kNoId,  Label,        "Pick. E1",          {2,  16, 34,  8}, Right, kNoTabStop },
-    { 1015,   DropDownList, "",                  {40, 13, 25, 75}, Left,  kTabStop   },
-    { kNoId,  Label,        "Pick. H",           {10, 31, 26,  8}, Right, kNoTabStop },
-    { 1016,   DropDownList, "",                  {40, 28, 25, 75}, Left,  kTabStop   },
-    { kNoId,  Label,        "Pick. G",           {10, 45, 26,  8}, Right, kNoTabStop },
-    { 1017,   DropDownList, "",                  {40, 43, 25, 75}, Left,  kTabStop   },
-    { kNoId,  Label,        "Pick. D",           {75, 16, 26,  8}, Left,  kNoTabStop },
-    { 1018,   DropDownList, "",                  {105,13, 25, 75}, Left,  kTabStop   },
-    { kNoId,  Label,        "Pick. A",           {75, 31, 26,  8}, Left,  kNoTabStop },
-    { 1019,   DropDownList, "",                  {105,28, 25, 75}, Left,  kTabStop   },
-    { kNoId,  Label,        "Pick. E2",          {69, 45, 32,  8}, Left,  kNoTabStop },
-    { 1020,   DropDownList, "",                  {105,43, 25, 75}, Left,  kTabStop   },
-    { kNoId,  Label,        "Touch Sensitivity", {139,31, 55,  8}, Left,  kNoTabStop },
-    { 1021,   DropDownList, "",                  {139,43, 60, 75}, Left,  kTabStop   },
+    // id     name                    kind          text                 x    y   w   h    align  tab stop
+    { kNoId,  "",                     Label,        "Pick. E1",          {2,  16, 34,  8}, Right, kNoTabStop },
+    { 1015,   "pickE1List",           DropDownList, "",                  {40, 13, 25, 75}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Pick. H",           {10, 31, 26,  8}, Right, kNoTabStop },
+    { 1016,   "pickHList",            DropDownList, "",                  {40, 28, 25, 75}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Pick. G",           {10, 45, 26,  8}, Right, kNoTabStop },
+    { 1017,   "pickGList",            DropDownList, "",                  {40, 43, 25, 75}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Pick. D",           {75, 16, 26,  8}, Left,  kNoTabStop },
+    { 1018,   "pickDList",            DropDownList, "",                  {105,13, 25, 75}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Pick. A",           {75, 31, 26,  8}, Left,  kNoTabStop },
+    { 1019,   "pickAList",            DropDownList, "",                  {105,28, 25, 75}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Pick. E2",          {69, 45, 32,  8}, Left,  kNoTabStop },
+    { 1020,   "pickE2List",           DropDownList, "",                  {105,43, 25, 75}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,        "Touch Sensitivity", {139,31, 55,  8}, Left,  kNoTabStop },
+    { 1021,   "touchSensitivityList", DropDownList, "",                  {139,43, 60, 75}, Left,  kTabStop   },
 };
 
 // Presets page, 208 x 69. No button is the default button.
 constexpr ControlTemplate kPresetsPageControls[] = {
-    // id     kind        text                          x    y   w   h    align  tab stop
-    { 1017,   PushButton, "Load Preset",                {7,  28, 65, 15}, Left,  kTabStop },
-    { 1019,   PushButton, "Save Preset",                {7,  47, 65, 15}, Left,  kTabStop },
-    { 1020,   PushButton, "Save As DEFAULT.ZR",         {80, 28, 95, 15}, Left,  kTabStop },
-    { 1021,   PushButton, "Restore (init) ZR70 device", {80, 47, 95, 15}, Left,  kTabStop },
-    { 1023,   CheckBox,   "Send sysex afer load",       {7,   6, 85, 10}, Left,  kTabStop },
+    // id     name                    kind        text                          x    y   w   h    align  tab stop
+    { 1017,   "loadPresetButton",     PushButton, "Load Preset",                {7,  28, 65, 15}, Left,  kTabStop },
+    { 1019,   "savePresetButton",     PushButton, "Save Preset",                {7,  47, 65, 15}, Left,  kTabStop },
+    { 1020,   "saveDefaultButton",    PushButton, "Save As DEFAULT.ZR",         {80, 28, 95, 15}, Left,  kTabStop },
+    { 1021,   "restoreDeviceButton",  PushButton, "Restore (init) ZR70 device", {80, 47, 95, 15}, Left,  kTabStop },
+    { 1023,   "sendAfterLoadBox",     CheckBox,   "Send sysex afer load",       {7,   6, 85, 10}, Left,  kTabStop },
 };
 
 // Midi Setup page, 208 x 69. Entry n of the list box is MIDI output device n.
 constexpr ControlTemplate kMidiSetupPageControls[] = {
-    // id     kind     text                   x    y   w    h    align  tab stop
-    { 1024,   ListBox, "",                    {5,  11, 145, 51}, Left,  kTabStop   },
-    { kNoId,  Label,   "MIDI Output Devices", {6,   2,  68,  8}, Left,  kNoTabStop },
+    // id     name                    kind     text                   x    y   w    h    align  tab stop
+    { 1024,   "deviceList",           ListBox, "",                    {5,  11, 145, 51}, Left,  kTabStop   },
+    { kNoId,  "",                     Label,   "MIDI Output Devices", {6,   2,  68,  8}, Left,  kNoTabStop },
 };
 
 // About box, 171 x 51. The bitmap keeps its own size, whatever the rectangle.
 constexpr ControlTemplate kAboutControls[] = {
-    // id     kind    text                                          x    y   w    h    align  tab stop
-    { kNoId,  Label,  "Korvan ZR-70 Control Pannel",                {72,  4,  95,  8}, Left,  kNoTabStop },
-    { kNoId,  Label,  "Copyright (C) 2026",                         {79, 15,  88,  8}, Left,  kNoTabStop },
-    { kNoId,  Bitmap, "129",                                        {4,   4,  44, 14}, Left,  kNoTabStop },
-    { kNoId,  Label,  "panel@example.org",                          {4,  27,  76,  8}, Left,  kNoTabStop },
-    { kNoId,  Label,  "Home page: https://example.org/zr70-panel",  {4,  39, 151,  8}, Left,  kNoTabStop },
+    // id     name                    kind    text                                          x    y   w    h    align  tab stop
+    { kNoId,  "",                     Label,  "Korvan ZR-70 Control Pannel",                {72,  4,  95,  8}, Left,  kNoTabStop },
+    { kNoId,  "",                     Label,  "Copyright (C) 2026",                         {79, 15,  88,  8}, Left,  kNoTabStop },
+    { kNoId,  "",                     Bitmap, "129",                                        {4,   4,  44, 14}, Left,  kNoTabStop },
+    { kNoId,  "",                     Label,  "panel@example.org",                          {4,  27,  76,  8}, Left,  kNoTabStop },
+    { kNoId,  "",                     Label,  "Home page: https://example.org/zr70-panel",  {4,  39, 151,  8}, Left,  kNoTabStop },
 };
 
 // clang-format on

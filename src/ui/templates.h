@@ -17,22 +17,25 @@ extern const DialogTemplate kSensitivityPageTemplate; ///< 132
 extern const DialogTemplate kPresetsPageTemplate;     ///< 133
 extern const DialogTemplate kMidiSetupPageTemplate;   ///< 136
 
-/// Control ids the program addresses.
-namespace ids {
-inline constexpr int kTabControl = 1006;
-inline constexpr int kTransmitIndicator = 1025;
-inline constexpr int kLoadPreset = 1017;
-inline constexpr int kSavePreset = 1019;
-inline constexpr int kSaveDefault = 1020;
-inline constexpr int kRestoreDevice = 1021;
-inline constexpr int kSendAfterLoad = 1023;
-inline constexpr int kDeviceList = 1024;
-} // namespace ids
+/// The object names of the controls the program addresses.
+namespace names {
+inline constexpr const char* kTabControl = "tabControl";
+inline constexpr const char* kTransmitIndicator = "transmitIndicator";
+inline constexpr const char* kLoadPreset = "loadPresetButton";
+inline constexpr const char* kSavePreset = "savePresetButton";
+inline constexpr const char* kSaveDefault = "saveDefaultButton";
+inline constexpr const char* kRestoreDevice = "restoreDeviceButton";
+inline constexpr const char* kSendAfterLoad = "sendAfterLoadBox";
+inline constexpr const char* kDeviceList = "deviceList";
+inline constexpr const char* kPages = "pages";
+} // namespace names
 
-/// Id of each parameter's drop-down list, by parameter index; an id is unique
-/// only together with the parameter's page.
-inline constexpr std::array<int, 15> kParameterListIds{
-    1007, 1008, 1013, 1009, 1010, 1014, 1015, 1021, 1015, 1016, 1017, 1018, 1019, 1020, 1012};
+/// The object name of each parameter's drop-down list, by parameter index.
+inline constexpr std::array<const char*, 15> kParameterListNames{
+    "midiChannelList", "benderRangeList",  "playModeList",    "octaveShiftList",
+    "benderThinList",  "attackFilterList", "pedalAssignList", "touchSensitivityList",
+    "pickE1List",      "pickHList",        "pickGList",       "pickDList",
+    "pickAList",       "pickE2List",       "masterTuneList"};
 
 /// The tab labels, one space on each side, in page order.
 inline constexpr std::array<std::string_view, 4> kTabLabels{" Controls ", " QD4C Sensitivity ",
@@ -41,8 +44,7 @@ inline constexpr std::array<std::string_view, 4> kTabLabels{" Controls ", " QD4C
 /// Where every page sits in the tab control, in pixels (not dialog units).
 inline constexpr QPoint kPagePosition{2, 22};
 
-/// String 101: the About entry of the main window's menu, and its command.
+/// String 101: the About entry of the main window's menu.
 inline constexpr std::string_view kAboutMenuText = "&About ZR70...";
-inline constexpr int kAboutCommand = 16;
 
 } // namespace zr70

@@ -34,26 +34,33 @@ TEST(AccessibilityTest, EachListIsLabelledByItsLabelAndTheDeviceListNamedByIt) {
     buildFromTemplate(midiSetup, kMidiSetupPageTemplate);
     const struct {
         QWidget& page;
-        int id;
+        const char* name;
         const char* label;
     } lists[] = {
-        {controls, 1007, "Midi channel"},         {controls, 1008, "Bender Rng."},
-        {controls, 1009, "Octave shift"},         {controls, 1010, "Bender Thin"},
-        {controls, 1012, "Master Tune"},          {controls, 1013, "Play Mode"},
-        {controls, 1014, "Attack Filter"},        {controls, 1015, "Pedal Assign"},
-        {sensitivity, 1015, "Pick. E1"},          {sensitivity, 1016, "Pick. H"},
-        {sensitivity, 1017, "Pick. G"},           {sensitivity, 1018, "Pick. D"},
-        {sensitivity, 1019, "Pick. A"},           {sensitivity, 1020, "Pick. E2"},
-        {sensitivity, 1021, "Touch Sensitivity"},
+        {controls, "midiChannelList", "Midi channel"},
+        {controls, "benderRangeList", "Bender Rng."},
+        {controls, "octaveShiftList", "Octave shift"},
+        {controls, "benderThinList", "Bender Thin"},
+        {controls, "masterTuneList", "Master Tune"},
+        {controls, "playModeList", "Play Mode"},
+        {controls, "attackFilterList", "Attack Filter"},
+        {controls, "pedalAssignList", "Pedal Assign"},
+        {sensitivity, "pickE1List", "Pick. E1"},
+        {sensitivity, "pickHList", "Pick. H"},
+        {sensitivity, "pickGList", "Pick. G"},
+        {sensitivity, "pickDList", "Pick. D"},
+        {sensitivity, "pickAList", "Pick. A"},
+        {sensitivity, "pickE2List", "Pick. E2"},
+        {sensitivity, "touchSensitivityList", "Touch Sensitivity"},
     };
-    for (const auto& [page, id, label] : lists) {
+    for (const auto& [page, name, label] : lists) {
         SCOPED_TRACE(label);
-        auto* list = findControl<QComboBox>(page, id);
+        auto* list = findControl<QComboBox>(page, name);
         ASSERT_NE(list, nullptr);
         EXPECT_EQ(labelsOf(*list), label);
     }
 
-    auto* devices = findControl<QListWidget>(midiSetup, 1024);
+    auto* devices = findControl<QListWidget>(midiSetup, "deviceList");
     ASSERT_NE(devices, nullptr);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(devices);
     ASSERT_NE(accessible, nullptr);

@@ -19,10 +19,14 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -33,16 +37,18 @@ using testing::Bytes;
 
 constexpr QPoint kStart{120, 140};
 
-/// Where each list is: page (0 Controls, 1 Sensitivity), control id, parameter.
+/// Where each list is: page (0 Controls, 1 Sensitivity), name, parameter.
 struct ListPlace {
     int tab;
-    int id;
+    const char* name;
     ParameterIndex parameter;
 };
 constexpr ListPlace kLists[] = {
-    {0, 1007, 0},  {0, 1008, 1},  {0, 1009, 3},  {0, 1010, 4},  {0, 1012, 14},
-    {0, 1013, 2},  {0, 1014, 5},  {0, 1015, 6},  {1, 1015, 8},  {1, 1016, 9},
-    {1, 1017, 10}, {1, 1018, 11}, {1, 1019, 12}, {1, 1020, 13}, {1, 1021, 7},
+    {0, "midiChannelList", 0},  {0, "benderRangeList", 1}, {0, "octaveShiftList", 3},
+    {0, "benderThinList", 4},   {0, "masterTuneList", 14}, {0, "playModeList", 2},
+    {0, "attackFilterList", 5}, {0, "pedalAssignList", 6}, {1, "pickE1List", 8},
+    {1, "pickHList", 9},        {1, "pickGList", 10},      {1, "pickDList", 11},
+    {1, "pickAList", 12},       {1, "pickE2List", 13},     {1, "touchSensitivityList", 7},
 };
 
 struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
@@ -86,11 +92,11 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
     /// Shows the page of the list at `place`; the list, nullptr if missing.
     QComboBox* showList(const ListPlace& place) {
         clickTab(place.tab);
-        return findControl<QComboBox>(*pageOf(place.tab), place.id);
+        return findControl<QComboBox>(*pageOf(place.tab), place.name);
     }
 
-    void clickButton(int id) {
-        QTest::mouseClick(findControl<QPushButton>(presets(), id), Qt::LeftButton);
+    void clickButton(const char* name) {
+        QTest::mouseClick(findControl<QPushButton>(presets(), name), Qt::LeftButton);
     }
 
     void writeFile(const QString& name, const QByteArray& bytes) {
@@ -131,9 +137,8 @@ TEST_F(ControlPanelDialogTest, StartShowsTheControlsPageTicksTheBoxAndFallsBackT
     ASSERT_EQ(start(), Panel::StartResult::Running);
     EXPECT_EQ(tabBar().currentIndex(), 0);
     for (int tab = 0; tab < 4; ++tab) {
-        EXPECT_EQ(pageOf(tab)->parentWidget(), &window->tabControl()) << tab;
-        EXPECT_EQ(pageOf(tab)->pos(), QPoint(2, 22)) << tab;
-        EXPECT_EQ(pageOf(tab)->isHidden(), tab != 0) << tab;
+        EXPECT_EQ(pageOf(tab)->mapTo(&window->tabControl(), QPoint()), QPoint(2, 22)) << tab;
+        EXPECT_EQ(window->pages().currentWidget() == pageOf(tab), tab == 0) << tab;
     }
     EXPECT_TRUE(presets().sendAfterLoad());
     EXPECT_FALSE(window->windowIcon().isNull());
@@ -164,13 +169,13 @@ TEST_F(ControlPanelDialogTest, TheClientAreaLandsOnTheStartPositionAndEveryMoveI
 
 TEST_F(ControlPanelDialogTest, SwitchingTabsShowsOnePageAtItsPlaceAndSendsNothing) {
     startAndShow();
-    findControl<QComboBox>(controls(), 1007)->setCurrentIndex(9);
+    findControl<QComboBox>(controls(), "midiChannelList")->setCurrentIndex(9);
     for (int tab : {2, 1, 3, 0}) {
         clickTab(tab);
         EXPECT_EQ(tabBar().currentIndex(), tab);
         for (int other = 0; other < 4; ++other) {
             EXPECT_EQ(pageOf(other)->isVisible(), other == tab) << tab << " " << other;
-            EXPECT_EQ(pageOf(other)->pos(), QPoint(2, 22));
+            EXPECT_EQ(pageOf(other)->mapTo(&window->tabControl(), QPoint()), QPoint(2, 22));
         }
     }
     EXPECT_TRUE(host.sent.empty());
@@ -181,7 +186,7 @@ TEST_F(ControlPanelDialogTest, SwitchingTabsShowsOnePageAtItsPlaceAndSendsNothin
 TEST_F(ControlPanelDialogTest, APickSendsExactlyOneMessageForThatListsParameter) {
     startAndShow();
     for (const ListPlace& place : kLists) {
-        SCOPED_TRACE(place.id);
+        SCOPED_TRACE(place.name);
         QComboBox* list = showList(place);
         ASSERT_NE(list, nullptr);
         const std::size_t before = host.sent.size();
@@ -195,7 +200,7 @@ TEST_F(ControlPanelDialogTest, APickSendsExactlyOneMessageForThatListsParameter)
 
 TEST_F(ControlPanelDialogTest, PickingTheEntryThatIsAlreadySelectedSendsItAgain) {
     startAndShow();
-    auto* list = findControl<QComboBox>(controls(), 1009);
+    auto* list = findControl<QComboBox>(controls(), "octaveShiftList");
     list->showPopup();
     QTest::keyClick(list->view(), Qt::Key_Return);
     ASSERT_EQ(host.sent.size(), 1u);
@@ -207,7 +212,7 @@ TEST_F(ControlPanelDialogTest, PickingTheEntryThatIsAlreadySelectedSendsItAgain)
 TEST_F(ControlPanelDialogTest, TheMouseWheelOverAClosedListChangesAndSendsNothing) {
     startAndShow();
     for (const ListPlace& place : kLists) {
-        SCOPED_TRACE(place.id);
+        SCOPED_TRACE(place.name);
         QComboBox* list = showList(place);
         ASSERT_NE(list, nullptr);
         const int before = list->currentIndex();
@@ -232,7 +237,7 @@ TEST_F(ControlPanelDialogTest, TheMouseWheelOverAClosedListChangesAndSendsNothin
 TEST_F(ControlPanelDialogTest, SelectionsMadeByTheProgramSendNothing) {
     startAndShow();
     for (const ListPlace& place : kLists) {
-        findControl<QComboBox>(*pageOf(place.tab), place.id)->setCurrentIndex(1);
+        findControl<QComboBox>(*pageOf(place.tab), place.name)->setCurrentIndex(1);
     }
     EXPECT_TRUE(host.sent.empty());
     EXPECT_EQ(panel.selections(), ParameterSet::defaults());
@@ -244,7 +249,7 @@ TEST_F(ControlPanelDialogTest, ALoadShowsOnBothParameterPages) {
               QByteArray("\x01\x01\x01\x01\x01\x01\x01\x00\x02\x02\x02\x02\x02\x02\x02", 15));
     chooser.loadAnswer = directory.filePath("other.ZR");
     clickTab(2);
-    clickButton(1017);
+    clickButton("loadPresetButton");
     EXPECT_EQ(sensitivity().selection(13), 2);
     EXPECT_EQ(controls().selection(14), 0);
     EXPECT_EQ(controls().selection(0), 1);
@@ -254,12 +259,12 @@ TEST_F(ControlPanelDialogTest, ALoadShowsOnBothParameterPages) {
 TEST_F(ControlPanelDialogTest, UntickedBoxLoadsWithoutSending) {
     startAndShow();
     clickTab(2);
-    auto* box = findControl<QCheckBox>(presets(), 1023);
+    auto* box = findControl<QCheckBox>(presets(), "sendAfterLoadBox");
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     EXPECT_FALSE(presets().sendAfterLoad());
     writeFile("quiet.zr", QByteArray(15, '\x01'));
     chooser.loadAnswer = directory.filePath("quiet.zr");
-    clickButton(1017);
+    clickButton("loadPresetButton");
     EXPECT_EQ(controls().selection(0), 1);
     EXPECT_TRUE(host.sent.empty());
 }
@@ -269,24 +274,23 @@ TEST_F(ControlPanelDialogTest, PresetButtonsRunTheirCommands) {
     clickTab(2);
     messages.shown.clear();
     chooser.loadAnswer = directory.filePath("live.Zr");
-    clickButton(1017);
+    clickButton("loadPresetButton");
     chooser.saveAnswer = directory.filePath("live.");
-    clickButton(1019);
-    clickButton(1021);
-    EXPECT_EQ(messages.shown,
-              (std::vector<std::string>{"Wrong file type", "Wrong filename extension",
-                                        "This is still not working !!!"}));
-    clickButton(1020);
+    clickButton("savePresetButton");
+    clickButton("restoreDeviceButton");
+    EXPECT_EQ(chooser.loadDialogs, 1);
+    EXPECT_EQ(chooser.saveDialogs, 1);
+    EXPECT_EQ(messages.shown.back(), "This is still not working !!!");
+    clickButton("saveDefaultButton");
     EXPECT_EQ(readFile("default.zr").size(), 15);
-    EXPECT_TRUE(host.sent.empty());
 }
 
 TEST_F(ControlPanelDialogTest, IndicatorIsHiddenDuringEveryHandOverAndShownAfter) {
     startAndShow();
     std::vector<bool> hiddenAtHandOver;
     host.onSend = [&] { hiddenAtHandOver.push_back(window->transmitIndicator().isHidden()); };
-    QTest::keyClick(findControl<QComboBox>(controls(), 1007), Qt::Key_Down);
-    QTest::keyClick(findControl<QComboBox>(controls(), 1012), Qt::Key_Down);
+    QTest::keyClick(findControl<QComboBox>(controls(), "midiChannelList"), Qt::Key_Down);
+    QTest::keyClick(findControl<QComboBox>(controls(), "masterTuneList"), Qt::Key_Down);
     EXPECT_EQ(hiddenAtHandOver, std::vector<bool>(2, true));
     EXPECT_TRUE(window->transmitIndicator().isVisible());
 }
@@ -295,7 +299,7 @@ TEST_F(ControlPanelDialogTest, ARefusedMessageLeavesFailInTheCaption) {
     startAndShow();
     EXPECT_EQ(window->windowTitle(), QString("Korvan Zr70 Control Pannel"));
     host.sendResults = {2};
-    auto* list = findControl<QComboBox>(controls(), 1013);
+    auto* list = findControl<QComboBox>(controls(), "playModeList");
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(window->windowTitle(), QString("fail!"));
     QTest::keyClick(list, Qt::Key_Up);
@@ -332,11 +336,8 @@ TEST_F(ControlPanelDialogTest, ABusyDeviceFallsBackToThePreviousOne) {
     messages.shown.clear();
     host.calls.clear();
     clickDevice(2);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"Selected device is busy"});
-    EXPECT_EQ(opens(), (std::vector<std::string>{"open 2", "open 0"}));
     EXPECT_EQ(midiSetup().selected(), 0);
-    EXPECT_EQ(host.openIndex, 0);
-    EXPECT_EQ(settings.readInt("mididevice").value_or(-1), 0);
+    EXPECT_TRUE(deviceList().item(0)->isSelected());
 }
 
 TEST_F(ControlPanelDialogTest, TheDeviceInUseStaysSelectedWhenCtrlWouldDeselectIt) {
@@ -401,7 +402,7 @@ TEST_F(ControlPanelDialogTest, FocusOnADeviceListWithoutSelectionChangesNothing)
 TEST_F(ControlPanelDialogTest, EnterDoesNothingAndEscapeEndsTheRun) {
     startAndShow();
     clickTab(2);
-    findControl<QPushButton>(presets(), 1021)->setFocus();
+    findControl<QPushButton>(presets(), "restoreDeviceButton")->setFocus();
     messages.shown.clear();
     QTest::keyClick(window.get(), Qt::Key_Return);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
@@ -421,64 +422,101 @@ TEST_F(ControlPanelDialogTest, TheCloseBoxEndsTheRun) {
     EXPECT_EQ(window->result(), QDialog::Rejected);
 }
 
-TEST_F(ControlPanelDialogTest, TheWindowMenuEndsWithASeparatorAndTheAboutEntry) {
+/// The entry of `menu` whose text is `text`, nullptr when there is none.
+QAction* entry(const QMenu& menu, const QString& text) {
+    for (QAction* action : menu.actions()) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(ControlPanelDialogTest, TheWindowMenuOffersItsEntriesAndEndsWithASeparatorAndAbout) {
     ASSERT_EQ(start(), Panel::StartResult::Running);
-    const QList<QAction*> actions = window->systemMenu().actions();
+    const QList<QAction*> actions = window->windowMenu().actions();
     ASSERT_GE(actions.size(), 2);
     EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
     EXPECT_EQ(actions.back()->text(), QString("&About ZR70..."));
-    EXPECT_EQ(actions.back()->data().toInt(), 16);
-
     QMenu empty;
-    ControlPanelDialog::appendAboutEntry(empty, QString());
+    EXPECT_EQ(ControlPanelDialog::appendAboutEntry(empty, QString()), nullptr);
     EXPECT_TRUE(empty.actions().isEmpty());
-}
 
-TEST_F(ControlPanelDialogTest, TheWindowMenuOffersSysExExportAndImportBeforeAbout) {
-    ASSERT_EQ(start(), Panel::StartResult::Running);
-    QMenu& menu = window->systemMenu();
-    QAction* exportEntry = nullptr;
-    QAction* importEntry = nullptr;
-    for (QAction* action : menu.actions()) {
-        if (action->text() == "Export SysEx...") {
-            exportEntry = action;
-        } else if (action->text() == "Import SysEx...") {
-            importEntry = action;
-        }
-    }
+    QAction* exportEntry = entry(window->windowMenu(), "Export SysEx...");
+    QAction* importEntry = entry(window->windowMenu(), "Import SysEx...");
     ASSERT_NE(exportEntry, nullptr);
     ASSERT_NE(importEntry, nullptr);
-    EXPECT_LT(menu.actions().indexOf(importEntry), menu.actions().indexOf(menu.actions().back()));
-
     chooser.saveAnswer = directory.filePath("set.syx");
-    window->systemCommand(exportEntry->data().toInt());
+    exportEntry->trigger();
     EXPECT_TRUE(QFile::exists(directory.filePath("set.syx")));
     ParameterSet one;
     one.set(3, 1);
     writeFile("one.syx", SysExFile::encode(one));
     chooser.loadAnswer = directory.filePath("one.syx");
-    window->systemCommand(importEntry->data().toInt());
+    importEntry->trigger();
     EXPECT_EQ(controls().selection(3), 1);
     EXPECT_EQ(controls().selection(0), kNoSelection);
 }
 
-TEST_F(ControlPanelDialogTest, CommandsSixteenToThirtyOneOpenTheAboutBoxOverTheWindow) {
+TEST_F(ControlPanelDialogTest, TheAboutEntryOpensTheAboutBoxOverTheWindow) {
     startAndShow();
-    for (int command : {16, 24, 31}) {
-        bool sawAbout = false;
-        testing::ModalWatch watch([&](QWidget& modal) {
-            auto* about = qobject_cast<AboutDialog*>(&modal);
-            sawAbout = about != nullptr && about->windowTitle() == "About ZR70" &&
-                       about->parentWidget() == window.get() && about->isModal();
-            modal.close();
-        });
-        window->systemCommand(command);
-        EXPECT_EQ(watch.count(), 1) << command;
-        EXPECT_TRUE(sawAbout) << command;
-    }
+    bool sawAbout = false;
+    testing::ModalWatch watch([&](QWidget& modal) {
+        auto* about = qobject_cast<AboutDialog*>(&modal);
+        sawAbout = about != nullptr && about->windowTitle() == "About ZR70" &&
+                   about->parentWidget() == window.get() && about->isModal();
+        modal.close();
+    });
+    window->windowMenu().actions().back()->trigger();
+    EXPECT_EQ(watch.count(), 1);
+    EXPECT_TRUE(sawAbout);
     // The window works as before.
-    QTest::keyClick(findControl<QComboBox>(controls(), 1007), Qt::Key_Down);
+    QTest::keyClick(findControl<QComboBox>(controls(), "midiChannelList"), Qt::Key_Down);
     EXPECT_EQ(host.sent.size(), 1u);
+}
+
+TEST_F(ControlPanelDialogTest, TheMenuKeyAndARightClickOpenTheWindowMenuOverEveryControl) {
+    startAndShow();
+    // The focus is where it is at start, on a list; then on the device list,
+    // and under the mouse on a button.
+    QComboBox* list = findControl<QComboBox>(controls(), "midiChannelList");
+    list->setFocus();
+    const auto opensMenu = [&](const std::function<void()>& ask) {
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            shown = QApplication::activePopupWidget() == &window->windowMenu();
+            window->windowMenu().close();
+        });
+        ask();
+        return shown;
+    };
+    // The Menu key reaches the widget with the focus as a keyboard request,
+    // a right-click the widget under the mouse as a mouse request.
+    const auto ask = [](QWidget* widget, QContextMenuEvent::Reason reason) {
+        return [widget, reason] {
+            QContextMenuEvent request(reason, QPoint(3, 3), widget->mapToGlobal(QPoint(3, 3)));
+            QApplication::sendEvent(widget, &request);
+        };
+    };
+    EXPECT_TRUE(opensMenu(ask(list, QContextMenuEvent::Keyboard)));
+    EXPECT_TRUE(opensMenu(ask(list, QContextMenuEvent::Mouse)));
+    clickTab(3);
+    EXPECT_TRUE(opensMenu(ask(deviceList().viewport(), QContextMenuEvent::Mouse)));
+    EXPECT_TRUE(opensMenu(ask(&deviceList(), QContextMenuEvent::Keyboard)));
+    clickTab(2);
+    QWidget* button = findControl<QPushButton>(presets(), "loadPresetButton");
+    EXPECT_TRUE(opensMenu(ask(button, QContextMenuEvent::Mouse)));
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(ControlPanelDialogTest, MinimizeAndCloseGoToTheWindowsOwnHandling) {
+    startAndShow();
+    testing::ModalWatch watch;
+    entry(window->windowMenu(), "Mi&nimize")->trigger();
+    EXPECT_TRUE(window->isMinimized());
+    entry(window->windowMenu(), "&Close")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(watch.count(), 0);
 }
 
 TEST(AboutDialogTest, EnterClosesTheBoxAsOkAndEscapeAsCancel) {
@@ -504,20 +542,6 @@ TEST(AboutDialogTest, EnterClosesTheBoxAsOkAndEscapeAsCancel) {
         EXPECT_EQ(watch.count(), 1);
         EXPECT_EQ(open ? -1 : result, press.result) << press.key << " " << press.modifiers;
     }
-}
-
-TEST_F(ControlPanelDialogTest, OtherCommandsGoToTheWindowsOwnHandling) {
-    startAndShow();
-    testing::ModalWatch watch;
-    window->systemCommand(64);
-    window->systemCommand(0);
-    window->systemCommand(0xF010); // the bits above the lowest four are not 10h
-    EXPECT_TRUE(window->isVisible());
-    window->systemCommand(kMinimizeCommand);
-    EXPECT_TRUE(window->isMinimized());
-    window->systemCommand(kCloseCommand);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(watch.count(), 0);
 }
 
 } // namespace

@@ -102,8 +102,8 @@ TEST_F(LayoutTest, MainWindowIsAFixedSizeWindowWithTabControlAndIndicator) {
     EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
 
-    auto* tabs = findControl<TabControl>(window, 1006);
-    auto* indicator = findControl<FilledRectangle>(window, 1025);
+    auto* tabs = findControl<TabControl>(window, "tabControl");
+    auto* indicator = findControl<FilledRectangle>(window, "transmitIndicator");
     ASSERT_NE(tabs, nullptr);
     ASSERT_NE(indicator, nullptr);
     EXPECT_EQ(tabs->geometry(), pixels({3, 2, 212, 85}));
@@ -226,8 +226,8 @@ TEST_F(LayoutTest, EachParameterListFollowsItsLabelAndShowsItsEntries) {
                 continue;
             }
             SCOPED_TRACE(std::string(parameter.label));
-            EXPECT_EQ(controlId(*list),
-                      kParameterListIds[static_cast<std::size_t>(parameter.index)]);
+            EXPECT_EQ(list->objectName(),
+                      kParameterListNames[static_cast<std::size_t>(parameter.index)]);
             // The label just before the list in template order names it.
             const qsizetype at = children.indexOf(list);
             ASSERT_GT(at, 0);
@@ -264,7 +264,7 @@ TEST_F(LayoutTest, DropDownListsOpenToTheHeightOfTheirLayout) {
                 continue;
             }
             SCOPED_TRACE(row.id);
-            auto* list = findControl<QComboBox>(*page, row.id);
+            auto* list = findControl<QComboBox>(*page, std::string(row.name).c_str());
             ASSERT_NE(list, nullptr);
             // The closed list and its drop-down part stay inside the opened height.
             const QRect open = pixels({row.rect.x, row.rect.y, row.rect.width, row.rect.height});
@@ -276,18 +276,19 @@ TEST_F(LayoutTest, DropDownListsOpenToTheHeightOfTheirLayout) {
 }
 
 TEST_F(LayoutTest, PresetButtonsAreNeverDefaultAndTheBoxStartsUnticked) {
-    const std::pair<int, const char*> buttons[] = {{1017, "Load Preset"},
-                                                   {1019, "Save Preset"},
-                                                   {1020, "Save As DEFAULT.ZR"},
-                                                   {1021, "Restore (init) ZR70 device"}};
-    for (const auto& [id, text] : buttons) {
-        auto* button = findControl<QPushButton>(presets, id);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"loadPresetButton", "Load Preset"},
+        {"savePresetButton", "Save Preset"},
+        {"saveDefaultButton", "Save As DEFAULT.ZR"},
+        {"restoreDeviceButton", "Restore (init) ZR70 device"}};
+    for (const auto& [name, text] : buttons) {
+        auto* button = findControl<QPushButton>(presets, name);
         ASSERT_NE(button, nullptr) << text;
         EXPECT_EQ(button->text(), QString(text));
         EXPECT_FALSE(button->isDefault());
         EXPECT_FALSE(button->autoDefault());
     }
-    auto* box = findControl<QCheckBox>(presets, 1023);
+    auto* box = findControl<QCheckBox>(presets, "sendAfterLoadBox");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QString("Send sysex afer load"));
     EXPECT_FALSE(box->isTristate());
@@ -295,7 +296,7 @@ TEST_F(LayoutTest, PresetButtonsAreNeverDefaultAndTheBoxStartsUnticked) {
 }
 
 TEST_F(LayoutTest, TheDeviceListTakesOneUnsortedSelection) {
-    auto* list = findControl<QListWidget>(midiSetup, 1024);
+    auto* list = findControl<QListWidget>(midiSetup, "deviceList");
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_FALSE(list->isSortingEnabled());

@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
     }
     window.tabControl().tabBar().setCurrentIndex(tab);
     if (about) {
-        QTimer::singleShot(200, &window, [&window] { window.systemCommand(zr70::kAboutCommand); });
+        QTimer::singleShot(200, &window, [&window] { window.openAbout(); });
     }
     if (!openId.isEmpty()) {
         QWidget* page =
