@@ -303,8 +303,9 @@ TEST_F(SystemMidiHostOnServer, JackOutputsAreListedWhileAnotherServerHasClientsO
     ASSERT_TRUE(jack->startReceiver(client, jack->path("dump.txt")));
     DummyJack other; // the programs of the other server find it by name
     ASSERT_TRUE(other.startServer()) << "the second dummy JACK server did not come up";
-    testing::ChildProcess churn(ZR70_JACK_NAME_CHURN, {"zr70-" + std::to_string(::getpid())},
-                                "/dev/null");
+    // Another panel's client, as another process would name it.
+    testing::ChildProcess churn(ZR70_JACK_NAME_CHURN,
+                                {"zr70", "zr70-" + std::to_string(::getpid() + 1)}, "/dev/null");
     ASSERT_TRUE(churn.started());
     ::setenv("JACK_DEFAULT_SERVER", jack->name().c_str(), 1);
 
