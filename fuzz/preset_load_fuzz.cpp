@@ -4,7 +4,6 @@
 
 #include "preset/preset_file.h"
 
-#include <QBuffer>
 #include <QByteArray>
 
 #include <cstddef>
@@ -24,12 +23,8 @@ void require(bool condition) {
     }
 }
 
-zr70::ParameterSet load(QByteArray& bytes) {
-    QBuffer buffer(&bytes);
-    require(buffer.open(QIODevice::ReadOnly));
-    const zr70::ParameterSet selections = PresetFile::decode(buffer);
-    require(buffer.pos() <= PresetFile::kSelectionByteCount);
-    return selections;
+zr70::ParameterSet load(const QByteArray& bytes) {
+    return PresetFile::decode(bytes);
 }
 
 } // namespace

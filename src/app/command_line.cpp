@@ -353,12 +353,11 @@ std::optional<ParameterSet> CommandLine::readPreset(const QString& path) {
                  .arg(printable(path)));
         return std::nullopt;
     }
-    QString error;
-    std::optional<ParameterSet> set = PresetFile::read(path, &error);
+    const Read<ParameterSet> set = PresetFile::read(path);
     if (!set) {
-        fail(QStringLiteral("%1: cannot read it: %2").arg(printable(path), error));
+        fail(QStringLiteral("%1: cannot read it: %2").arg(printable(path), set.error));
     }
-    return set;
+    return set.value;
 }
 
 std::vector<QString> CommandLine::outputNames() {
@@ -426,9 +425,9 @@ int CommandLine::exportSysEx(const QString& presetPath, const QString& sysExPath
     if (!set) {
         return kCommandFailed;
     }
-    QString error;
-    if (!SysExFile::write(sysExPath, *set, &error)) {
-        return fail(QStringLiteral("%1: cannot write it: %2").arg(printable(sysExPath), error));
+    if (const Written written = SysExFile::write(sysExPath, *set); !written.ok()) {
+        return fail(
+            QStringLiteral("%1: cannot write it: %2").arg(printable(sysExPath), written.error));
     }
     return kCommandSucceeded;
 }
@@ -442,13 +441,14 @@ int CommandLine::importSysEx(const QString& sysExPath, const QString& presetPath
         return fail(QStringLiteral("%1: not a preset file (the name must end in .zr or .ZR)")
                         .arg(printable(presetPath)));
     }
-    QString error;
-    const std::optional<SysExFile::Import> imported = SysExFile::read(sysExPath, &error);
+    const Read<SysExFile::Import> imported = SysExFile::read(sysExPath);
     if (!imported) {
-        return fail(QStringLiteral("%1: cannot import it: %2").arg(printable(sysExPath), error));
+        return fail(
+            QStringLiteral("%1: cannot import it: %2").arg(printable(sysExPath), imported.error));
     }
-    if (!PresetFile::write(presetPath, imported->set, &error)) {
-        return fail(QStringLiteral("%1: cannot write it: %2").arg(printable(presetPath), error));
+    if (const Written written = PresetFile::write(presetPath, imported->set); !written.ok()) {
+        return fail(
+            QStringLiteral("%1: cannot write it: %2").arg(printable(presetPath), written.error));
     }
     if (imported->skipped > 0) {
         context_.err << QCoreApplication::applicationName() << ": " << printable(sysExPath)

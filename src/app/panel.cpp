@@ -127,7 +127,7 @@ QString upperCaseAscii(QString text) {
 } // namespace
 
 bool Panel::load(const QString& path) {
-    const std::optional<ParameterSet> set = PresetFile::read(path);
+    const Read<ParameterSet> set = PresetFile::read(path);
     if (!set) {
         messages_.show(
             (QStringLiteral("Failed on opening ") + upperCaseAscii(readableFileName(path)))
@@ -140,7 +140,7 @@ bool Panel::load(const QString& path) {
 }
 
 bool Panel::save(const QString& path) {
-    if (!PresetFile::write(path, selections_)) {
+    if (!PresetFile::write(path, selections_).ok()) {
         messages_.show(kSaveFailedText);
         return false;
     }
@@ -188,10 +188,9 @@ bool Panel::exportSysEx(const QString& path) {
                            .toStdString());
         return false;
     }
-    QString error;
-    if (!SysExFile::write(path, selections_, &error)) {
+    if (const Written written = SysExFile::write(path, selections_); !written.ok()) {
         messages_.show(QStringLiteral("Failed on exporting %1: %2")
-                           .arg(readableFileName(path), error)
+                           .arg(readableFileName(path), written.error)
                            .toStdString());
         return false;
     }
@@ -205,11 +204,10 @@ bool Panel::importSysEx(const QString& path) {
                            .toStdString());
         return false;
     }
-    QString error;
-    const std::optional<SysExFile::Import> imported = SysExFile::read(path, &error);
+    const Read<SysExFile::Import> imported = SysExFile::read(path);
     if (!imported) {
         messages_.show(QStringLiteral("Failed on importing %1: %2")
-                           .arg(readableFileName(path), error)
+                           .arg(readableFileName(path), imported.error)
                            .toStdString());
         return false;
     }

@@ -1,7 +1,6 @@
 #include "preset/file_access.h"
 
-#include <QFile>
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -54,15 +53,8 @@ bool isUsablePath(const QString& path) {
     return !path.isEmpty() && !path.contains(QChar(u'\0'));
 }
 
-bool fail(QString* error, const QString& text) {
-    if (error != nullptr) {
-        *error = text;
-    }
-    return false;
-}
-
-bool failWithErrno(QString* error, int code) {
-    return fail(error, QString::fromLocal8Bit(std::strerror(code)));
+QString systemError(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
 }
 
 /// A file descriptor that is closed when it goes.
@@ -114,29 +106,29 @@ bool withinFileSizeLimit(qsizetype size) {
 }
 
 /// The new content over the old bytes of `target`, without emptying it first.
-bool writeInPlace(const QByteArray& target, const QByteArray& bytes, QString* error) {
+Written writeInPlace(const QByteArray& target, const QByteArray& bytes) {
     Descriptor file(::open(target.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};
     if (file.get() < 0 || ::fstat(file.get(), &status) != 0) {
-        return failWithErrno(error, errno);
+        return {systemError(errno)};
     }
     if (!S_ISREG(status.st_mode)) {
-        return fail(error, QStringLiteral("not a regular file"));
+        return {QStringLiteral("not a regular file")};
     }
     if (!withinFileSizeLimit(bytes.size())) {
-        return failWithErrno(error, EFBIG);
+        return {systemError(EFBIG)};
     }
     // Room for the bytes past the old end is taken before any is written.
     if (bytes.size() > status.st_size) {
         if (const int code = ::posix_fallocate(file.get(), 0, bytes.size()); code != 0) {
-            return failWithErrno(error, code);
+            return {systemError(code)};
         }
     }
     if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), bytes.size()) != 0 ||
         ::fsync(file.get()) != 0 || !file.close()) {
-        return failWithErrno(error, errno);
+        return {systemError(errno)};
     }
-    return true;
+    return {};
 }
 
 /// The mode a new file gets: what the user's umask leaves of rw-rw-rw-.
@@ -197,29 +189,46 @@ QString readableFileName(const QString& name) {
     return readable;
 }
 
-bool openRegularFile(const QString& path, QFile& file, QString* error) {
+Read<QByteArray> readRegularFile(const QString& path, qint64 limit) {
     if (!isUsablePath(path)) {
-        return fail(error, QStringLiteral("no file name"));
+        return {std::nullopt, QStringLiteral("no file name")};
     }
-    const int fd = ::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return failWithErrno(error, errno);
+    Descriptor file(::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        return {std::nullopt, systemError(errno)};
     }
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return fail(error, QStringLiteral("not a regular file"));
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return {std::nullopt, QStringLiteral("not a regular file")};
     }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return fail(error, file.errorString());
+    QByteArray bytes(static_cast<qsizetype>(std::min<qint64>(limit, status.st_size)),
+                     Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < limit) {
+        if (done == bytes.size()) {
+            // The file grew since it was measured.
+            bytes.resize(static_cast<qsizetype>(std::min<qint64>(limit, done + 4096)));
+        }
+        const ssize_t got =
+            ::read(file.get(), bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return {std::nullopt, systemError(errno)};
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
     }
-    return true;
+    bytes.truncate(done);
+    return {std::move(bytes), {}};
 }
 
-bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
+Written replaceFile(const QString& path, const QByteArray& bytes) {
     if (!isUsablePath(path)) {
-        return fail(error, QStringLiteral("no file name"));
+        return {QStringLiteral("no file name")};
     }
     QByteArray target = encodeFileName(path);
     // A link is followed to the file it names, which is what gets replaced.
@@ -232,16 +241,16 @@ bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
     const bool exists = ::stat(target.constData(), &existing) == 0;
     if (exists) {
         if (!S_ISREG(existing.st_mode)) {
-            return fail(error, QStringLiteral("not a regular file"));
+            return {QStringLiteral("not a regular file")};
         }
         // A file whose mode grants nobody write access counts as read-only
         // even for root, who could write it anyway: the user marked it so.
         if ((existing.st_mode & 0222) == 0 || ::access(target.constData(), W_OK) != 0) {
-            return fail(error, QStringLiteral("the file is read-only"));
+            return {QStringLiteral("the file is read-only")};
         }
     }
     if (!withinFileSizeLimit(bytes.size())) {
-        return failWithErrno(error, EFBIG);
+        return {systemError(EFBIG)};
     }
 
     QByteArray temporary = target + ".XXXXXX";
@@ -250,9 +259,9 @@ bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
         const int code = errno;
         // The folder may not be written: only the file itself can be.
         if (exists && (code == EACCES || code == EPERM)) {
-            return writeInPlace(target, bytes, error);
+            return writeInPlace(target, bytes);
         }
-        return failWithErrno(error, code);
+        return {systemError(code)};
     }
     const mode_t mode = exists ? existing.st_mode & 07777 : newFileMode();
     if (::fchmod(file.get(), mode) != 0 || !writeAll(file.get(), bytes) ||
@@ -260,9 +269,9 @@ bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
         ::rename(temporary.constData(), target.constData()) != 0) {
         const int code = errno;
         ::unlink(temporary.constData());
-        return failWithErrno(error, code);
+        return {systemError(code)};
     }
-    return true;
+    return {};
 }
 
 } // namespace zr70

@@ -4,9 +4,26 @@
 #include <QByteArrayView>
 #include <QString>
 
-class QFile;
+#include <optional>
 
 namespace zr70 {
+
+/// What reading a file came to: its content, or why there is none.
+template <typename T> struct Read {
+    std::optional<T> value;
+    QString error; ///< why there is no value
+
+    explicit operator bool() const { return value.has_value(); }
+    const T& operator*() const { return *value; }
+    const T* operator->() const { return &*value; }
+};
+
+/// What writing a file came to.
+struct Written {
+    QString error; ///< why it was not written; empty when it was
+
+    bool ok() const { return error.isEmpty(); }
+};
 
 /// A file name as the program holds it, from the bytes the system uses.
 /// Linux file names are bytes, not text: UTF-8 sequences become their
@@ -23,12 +40,12 @@ QByteArray encodeFileName(const QString& name);
 /// character shows as U+FFFD.
 QString readableFileName(const QString& name);
 
-/// Opens a regular file for reading into `file`. A FIFO at the path cannot
-/// stall the caller, and the type is taken from the open descriptor, so
-/// nothing can be swapped in between the check and the read. Directories,
-/// FIFOs, devices, an empty path and a path with a NUL are failed opens; on
-/// failure `error` (when given) says why.
-bool openRegularFile(const QString& path, QFile& file, QString* error = nullptr);
+/// At most the first `limit` bytes of the regular file at `path`. A FIFO at
+/// the path cannot stall the caller, and the type is taken from the open
+/// descriptor, so nothing can be swapped in between the check and the read.
+/// Directories, FIFOs, devices, an empty path and a path with a NUL are
+/// failed reads.
+Read<QByteArray> readRegularFile(const QString& path, qint64 limit);
 
 /// Writes `bytes` as the whole content of the file at `path`, created when
 /// missing. The bytes go to a temporary file beside it that is synced and
@@ -45,7 +62,6 @@ bool openRegularFile(const QString& path, QFile& file, QString* error = nullptr)
 /// overwritten without emptying the file, so a failure before the write (a
 /// full disk, a file-size limit, the program killed) leaves the old content.
 ///
-/// On failure `error` (when given) says why.
-bool replaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+Written replaceFile(const QString& path, const QByteArray& bytes);
 
 } // namespace zr70

@@ -2,8 +2,7 @@
 
 #include "preset/file_access.h"
 
-#include <QFile>
-
+#include <algorithm>
 #include <array>
 
 namespace zr70 {
@@ -27,16 +26,18 @@ bool PresetFile::hasExtension(const QString& path) {
     return extension == QLatin1String("ZR") || extension == QLatin1String("zr");
 }
 
-std::optional<ParameterSet> PresetFile::read(const QString& path, QString* error) {
-    QFile file;
-    if (!openRegularFile(path, file, error)) {
-        return std::nullopt;
+Read<ParameterSet> PresetFile::read(const QString& path) {
+    // Only the selection bytes matter; the trailer and anything after it are
+    // never read, so files with another trailer or none load all the same.
+    const Read<QByteArray> bytes = readRegularFile(path, kSelectionByteCount);
+    if (!bytes) {
+        return {std::nullopt, bytes.error};
     }
-    return decode(file);
+    return {decode(*bytes), {}};
 }
 
-bool PresetFile::write(const QString& path, const ParameterSet& set, QString* error) {
-    return replaceFile(path, encode(set), error);
+Written PresetFile::write(const QString& path, const ParameterSet& set) {
+    return replaceFile(path, encode(set));
 }
 
 QByteArray PresetFile::encode(const ParameterSet& set) {
@@ -47,20 +48,11 @@ QByteArray PresetFile::encode(const ParameterSet& set) {
     return bytes;
 }
 
-ParameterSet PresetFile::decode(QIODevice& in) {
-    // Only the selection bytes matter; the trailer and anything after it are
-    // never read, so files with another trailer or none load all the same.
-    std::array<std::uint8_t, kSelectionByteCount> bytes{};
-    qint64 count = 0;
-    while (count < kSelectionByteCount) {
-        const qint64 got =
-            in.read(reinterpret_cast<char*>(bytes.data()) + count, kSelectionByteCount - count);
-        if (got <= 0) {
-            break;
-        }
-        count += got;
-    }
-    return fromPresetBytes(std::span(bytes).first(static_cast<std::size_t>(count)));
+ParameterSet PresetFile::decode(QByteArrayView bytes) {
+    const QByteArrayView selections =
+        bytes.first(std::min<qsizetype>(bytes.size(), kSelectionByteCount));
+    return fromPresetBytes(std::span(reinterpret_cast<const std::uint8_t*>(selections.data()),
+                                     static_cast<std::size_t>(selections.size())));
 }
 
 } // namespace zr70

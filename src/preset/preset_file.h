@@ -1,14 +1,12 @@
 #pragma once
 
 #include "converter/parameter_set.h"
+#include "preset/file_access.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
 #include <string_view>
-
-class QIODevice;
 
 namespace zr70 {
 
@@ -28,22 +26,21 @@ public:
     static bool hasExtension(const QString& path);
 
     /// The selections of the preset file at `path`, read as decode does;
-    /// nothing when it cannot be opened as a regular file (`error` says why).
-    static std::optional<ParameterSet> read(const QString& path, QString* error = nullptr);
+    /// nothing when it cannot be opened as a regular file.
+    static Read<ParameterSet> read(const QString& path);
 
     /// Replaces the file at `path` with the 47 bytes of `set`, atomically
-    /// where the folder allows (see replaceFile); false on any failure, with
-    /// `error` saying why.
-    static bool write(const QString& path, const ParameterSet& set, QString* error = nullptr);
+    /// where the folder allows (see replaceFile).
+    static Written write(const QString& path, const ParameterSet& set);
 
     /// The 47 bytes a save writes for the selections; a parameter without a
     /// selection is stored as FFh.
     static QByteArray encode(const ParameterSet& selections);
 
-    /// Reads up to fifteen bytes from `in`, in file order. A byte that names no
-    /// entry of its list, and every parameter past the end of the data, gets no
-    /// selection.
-    static ParameterSet decode(QIODevice& in);
+    /// The selections of the first fifteen of `bytes`, in file order; the
+    /// rest is never looked at. A byte that names no entry of its list, and
+    /// every parameter past the end of the data, gets no selection.
+    static ParameterSet decode(QByteArrayView bytes);
 };
 
 } // namespace zr70

@@ -1,9 +1,6 @@
 #include "preset/sysex_file.h"
 
 #include "converter/parameter_message.h"
-#include "preset/file_access.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <vector>
@@ -101,47 +98,30 @@ SysExFile::Import SysExFile::decode(std::span<const std::uint8_t> bytes) {
     return result;
 }
 
-std::optional<SysExFile::Import> SysExFile::read(const QString& path, QString* error) {
-    QFile file;
-    if (!openRegularFile(path, file, error)) {
-        return std::nullopt;
+Read<SysExFile::Import> SysExFile::read(const QString& path) {
+    // One byte beyond the limit tells a file that is too large.
+    const Read<QByteArray> data = readRegularFile(path, kMaxFileSize + 1);
+    if (!data) {
+        return {std::nullopt, data.error};
     }
-    const QString tooLarge = QStringLiteral("larger than %1 MiB").arg(kMaxFileSize >> 20);
-    if (file.size() > kMaxFileSize) {
-        if (error != nullptr) {
-            *error = tooLarge;
-        }
-        return std::nullopt;
+    if (data->size() > kMaxFileSize) {
+        return {std::nullopt, QStringLiteral("larger than %1 MiB").arg(kMaxFileSize >> 20)};
     }
-    // One byte beyond the limit tells a file that grew since it was measured.
-    const QByteArray data = file.read(kMaxFileSize + 1);
-    if (data.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
-        if (error != nullptr) {
-            *error = data.size() > kMaxFileSize ? tooLarge : file.errorString();
-        }
-        return std::nullopt;
-    }
-    Import result = decode(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                     static_cast<std::size_t>(data.size())));
+    Import result = decode(std::span(reinterpret_cast<const std::uint8_t*>(data->constData()),
+                                     static_cast<std::size_t>(data->size())));
     if (result.used == 0) {
-        if (error != nullptr) {
-            *error = QStringLiteral("no setting of the ZR-70 in it");
-        }
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("no setting of the ZR-70 in it")};
     }
-    return result;
+    return {std::move(result), {}};
 }
 
-bool SysExFile::write(const QString& path, const ParameterSet& set, QString* error) {
+Written SysExFile::write(const QString& path, const ParameterSet& set) {
     const QByteArray bytes = encode(set);
     if (bytes.isEmpty()) {
         // A file that an import would refuse is not written.
-        if (error != nullptr) {
-            *error = QStringLiteral("no parameter has a selection");
-        }
-        return false;
+        return {QStringLiteral("no parameter has a selection")};
     }
-    return replaceFile(path, bytes, error);
+    return replaceFile(path, bytes);
 }
 
 } // namespace zr70

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "converter/parameter_set.h"
+#include "preset/file_access.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,15 +45,15 @@ public:
     /// Parameters without a valid message get no selection.
     static Import decode(std::span<const std::uint8_t> bytes);
 
-    /// Reads and decodes the file at `path`. Nothing, with `error` saying why,
-    /// when it is no readable regular file, is larger than kMaxFileSize, or
-    /// holds no valid message of the converter.
-    static std::optional<Import> read(const QString& path, QString* error = nullptr);
+    /// Reads and decodes the file at `path`. Nothing when it is no readable
+    /// regular file, is larger than kMaxFileSize, or holds no valid message
+    /// of the converter.
+    static Read<Import> read(const QString& path);
 
     /// Replaces the file at `path` with encode(set), as presets are replaced
-    /// (see replaceFile). False on failure, with `error` saying why; a set
-    /// without any selection, which would make an empty file, is one.
-    static bool write(const QString& path, const ParameterSet& set, QString* error = nullptr);
+    /// (see replaceFile). A set without any selection, which would make an
+    /// empty file, is not written.
+    static Written write(const QString& path, const ParameterSet& set);
 };
 
 } // namespace zr70

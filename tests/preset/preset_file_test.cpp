@@ -46,12 +46,12 @@ struct PresetFileTest : ::testing::Test {
     /// The selections of a preset file of `bytes`.
     ParameterSet loaded(const Bytes& bytes) {
         write("in.zr", bytes);
-        const std::optional<ParameterSet> set = PresetFile::read(path("in.zr"));
-        EXPECT_TRUE(set.has_value());
-        return set.value_or(ParameterSet());
+        const Read<ParameterSet> set = PresetFile::read(path("in.zr"));
+        EXPECT_TRUE(set) << set.error.toStdString();
+        return set.value.value_or(ParameterSet());
     }
     /// Saves `lists`; whether the save succeeded.
-    bool save(const QString& file) const { return PresetFile::write(path(file), lists); }
+    bool save(const QString& file) const { return PresetFile::write(path(file), lists).ok(); }
 
     testing::TestFolder dir;
     ParameterSet lists = ParameterSet::defaults();
@@ -98,7 +98,7 @@ TEST_F(PresetFileTest, EverySelectionAndNoSelectionSurviveARoundTrip) {
             lists.set(index, step % (count + 1) - 1);
         }
         ASSERT_TRUE(save("a.zr"));
-        EXPECT_EQ(PresetFile::read(path("a.zr")), lists) << "step " << step;
+        EXPECT_EQ(PresetFile::read(path("a.zr")).value, lists) << "step " << step;
     }
 }
 
@@ -139,9 +139,9 @@ TEST_F(PresetFileTest, DirectoriesAndFifosAreFailedOpens) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.zr"));
     ASSERT_EQ(::mkfifo(path("pipe.zr").toUtf8().constData(), 0600), 0);
     for (const char* name : {"folder.zr", "pipe.zr", "missing.zr"}) {
-        QString error;
-        EXPECT_FALSE(PresetFile::read(path(name), &error)) << name;
-        EXPECT_FALSE(error.isEmpty()) << name;
+        const Read<ParameterSet> read = PresetFile::read(path(name));
+        EXPECT_FALSE(read) << name;
+        EXPECT_FALSE(read.error.isEmpty()) << name;
     }
 }
 
@@ -247,11 +247,11 @@ TEST_F(PresetFileTest, NamesThatAreNoUtf8AreWrittenAndReadUnderTheirOwnBytes) {
         const QString held = decodeFileName(folder + name);
         EXPECT_EQ(encodeFileName(held), folder + name);
         lists.set(0, 7);
-        ASSERT_TRUE(PresetFile::write(held, lists)) << name.toStdString();
+        ASSERT_TRUE(PresetFile::write(held, lists).ok()) << name.toStdString();
         struct stat status {};
         EXPECT_EQ(::stat((folder + name).constData(), &status), 0) << name.toStdString();
         EXPECT_EQ(status.st_size, 47);
-        EXPECT_EQ(PresetFile::read(held), lists);
+        EXPECT_EQ(PresetFile::read(held).value, lists);
     }
     // Qt's own listing cannot hold these names: the folder is read as bytes.
     const std::filesystem::path bytes(folder.toStdString());
@@ -266,7 +266,7 @@ TEST_F(PresetFileTest, LongPathsAreNotCut) {
     const QString name = deep + "/" + QString(120, u'p') + ".zr";
     lists.set(0, 4);
     ASSERT_TRUE(save(name));
-    EXPECT_EQ(PresetFile::read(path(name)), lists);
+    EXPECT_EQ(PresetFile::read(path(name)).value, lists);
     EXPECT_FALSE(PresetFile::read(path(name + "x")));
 }
 

@@ -149,21 +149,20 @@ TEST_F(SysExFileIoTest, FilesWithoutAValidMessageOrTooLargeAreErrors) {
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(SysExFile::kMaxFileSize + 1));
     huge.close();
     for (const char* name : {"empty.syx", "foreign.syx", "missing.syx", "huge.syx", "."}) {
-        QString error;
-        EXPECT_FALSE(SysExFile::read(path(name), &error)) << name;
-        EXPECT_FALSE(error.isEmpty()) << name;
+        const Read<SysExFile::Import> read = SysExFile::read(path(name));
+        EXPECT_FALSE(read) << name;
+        EXPECT_FALSE(read.error.isEmpty()) << name;
     }
     // Nothing with a selection makes a file no import would take: none is written.
-    QString error;
-    EXPECT_FALSE(SysExFile::write(path("nothing.syx"), ParameterSet(), &error));
-    EXPECT_EQ(error, "no parameter has a selection");
+    EXPECT_EQ(SysExFile::write(path("nothing.syx"), ParameterSet()).error,
+              "no parameter has a selection");
     EXPECT_FALSE(QFile::exists(path("nothing.syx")));
 }
 
 TEST_F(SysExFileIoTest, ATenMegabyteDumpIsReadToItsLastMessage) {
     const std::size_t count = 10 * 1000 * 1000 / kOtherMaker.size();
     write("dump.syx", times(kOtherMaker, count) + message(12, 6));
-    const std::optional<SysExFile::Import> read = SysExFile::read(path("dump.syx"));
+    const Read<SysExFile::Import> read = SysExFile::read(path("dump.syx"));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->set.selection(12), 6);
     EXPECT_EQ(read->skipped, static_cast<int>(count));
