@@ -10,8 +10,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <random>
+#include <sstream>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -94,6 +98,66 @@ bool serverSocketExists() {
 std::string shown(const std::string& port) {
     return "JACK: " + port;
 }
+
+/// Whether the process that serves the socket at `path` is running: found
+/// through the socket's inode among this user's processes, and neither
+/// stopped (SIGSTOP, a debugger) nor gone.
+bool socketServerRuns(const std::string& path) {
+    std::ifstream sockets("/proc/net/unix");
+    std::string line;
+    std::string inode;
+    while (std::getline(sockets, line)) {
+        // "Num RefCount Protocol Flags Type St Inode Path"
+        std::istringstream fields(line);
+        std::string skip;
+        std::string number;
+        std::string name;
+        fields >> skip >> skip >> skip >> skip >> skip >> skip >> number >> name;
+        if (name == path) {
+            inode = "socket:[" + number + "]";
+            break;
+        }
+    }
+    if (inode.empty()) {
+        return false;
+    }
+    std::error_code error;
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", error)) {
+            if (std::filesystem::read_symlink(fd.path(), error) != inode) {
+                continue;
+            }
+            std::ifstream stat(process.path() / "stat");
+            std::string status;
+            std::getline(stat, status);
+            // "pid (name) S ...": the state follows the last ')'.
+            const std::size_t close = status.rfind(')');
+            const char state =
+                close != std::string::npos && close + 2 < status.size() ? status[close + 2] : 'X';
+            return std::string_view("RSD").find(state) != std::string_view::npos;
+        }
+    }
+    return false;
+}
+
+/// The socket the server that this process's clients open on listens on.
+std::string serverSocket(bool pipeWire) {
+    const auto variable = [](const char* name, const char* fallback) {
+        const char* value = std::getenv(name);
+        return std::string(value != nullptr && *value != '\0' ? value : fallback);
+    };
+    if (pipeWire) {
+        return variable("PIPEWIRE_RUNTIME_DIR", variable("XDG_RUNTIME_DIR", "/tmp").c_str()) + "/" +
+               variable("PIPEWIRE_REMOTE", "pipewire-0");
+    }
+    return "/dev/shm/jack_" + variable("JACK_DEFAULT_SERVER", "default") + "_" +
+           std::to_string(::getuid()) + "_0";
+}
+
+/// Longest wait for a server whose process runs but is slow to answer (a
+/// loaded machine), at start: a stopped one is given up after the usual
+/// time-out.
+constexpr std::chrono::seconds kSlowServerLimit{6};
 
 } // namespace
 
@@ -361,7 +425,14 @@ JackOutput::~JackOutput() {
 OutputList JackOutput::outputs() {
     OutputList list;
     listed_.clear();
-    if (!clientOpened_ || !thread_.wait(clientOpened_)) {
+    // A server that is merely slow is given longer than one that has stopped.
+    const auto deadline = Clock::now() + kSlowServerLimit;
+    const auto slowButRunning = [&] {
+        const char* version = jack_get_version_string();
+        const bool pipeWire = version != nullptr && std::strstr(version, "PipeWire") != nullptr;
+        return Clock::now() < deadline && socketServerRuns(serverSocket(pipeWire));
+    };
+    if (!clientOpened_ || !thread_.wait(clientOpened_, slowButRunning)) {
         list.problem = MidiResult::failure(MidiError::NotAnswering);
         return list;
     }

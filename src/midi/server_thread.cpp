@@ -76,7 +76,7 @@ std::shared_ptr<ServerThread::Task> ServerThread::start(Job job) {
     return task;
 }
 
-bool ServerThread::wait(const std::shared_ptr<Task>& task) {
+bool ServerThread::wait(const std::shared_ptr<Task>& task, const std::function<bool()>& patience) {
     std::unique_lock lock(state_->mutex);
     if (task->done) {
         return true;
@@ -84,9 +84,14 @@ bool ServerThread::wait(const std::shared_ptr<Task>& task) {
     if (state_->stuck) {
         return false;
     }
-    if (!state_->done.wait_for(lock, timeout_, [&] { return task->done; })) {
-        state_->stuck = true;
-        return false;
+    while (!state_->done.wait_for(lock, timeout_, [&] { return task->done; })) {
+        lock.unlock();
+        const bool goOn = patience && patience();
+        lock.lock();
+        if (!goOn && !task->done) {
+            state_->stuck = true;
+            return false;
+        }
     }
     return true;
 }

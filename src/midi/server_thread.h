@@ -32,8 +32,11 @@ public:
     /// Starts `job` on the thread and returns at once; null while stuck.
     std::shared_ptr<Task> start(Job job);
     /// Waits for a started job, at most the time-out; false when it has not
-    /// returned by then, and at once while the thread is stuck.
-    bool wait(const std::shared_ptr<Task>& task);
+    /// returned by then, and at once while the thread is stuck. When the
+    /// time-out has passed and `patience` says the server is worth waiting
+    /// for still, the wait goes on, a time-out at a time, until `patience`
+    /// says no.
+    bool wait(const std::shared_ptr<Task>& task, const std::function<bool()>& patience = {});
     /// start() and wait(): true when `job` ran and returned in time.
     bool run(Job job);
 

@@ -84,6 +84,21 @@ TEST_F(ServerThreadTest, OnceAJobTimedOutNoJobIsWaitedForAgainUntilTheThreadCaug
     resume.join();
 }
 
+TEST_F(ServerThreadTest, AWaitGoesOnForAsLongAsTheServerIsWorthWaitingFor) {
+    server->stop();
+    const auto held = thread.start([server = server] { server->pass(); });
+    // A server that is slow, not stopped: it answers during the second time-out.
+    int asked = 0;
+    EXPECT_TRUE(thread.wait(held, [&] {
+        if (++asked == 1) {
+            server->resume();
+        }
+        return true;
+    }));
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(thread.stuck());
+}
+
 TEST_F(ServerThreadTest, AnEndThatTheServerHoldsUpLeavesTheThreadBehind) {
     server->stop();
     EXPECT_FALSE(thread.run([server = server] { server->pass(); }));
