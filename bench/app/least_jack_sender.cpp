@@ -188,10 +188,15 @@ int main(int argc, char* argv[]) {
         return fail(std::string("cannot read ") + argv[2]);
     }
 
+    // libjack's own messages would add lines to the one a failure prints.
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
     jack_status_t status{};
     jack_client_t* client = jack_client_open("least-sender", JackNoStartServer, &status);
     if (client == nullptr) {
-        return fail("no JACK server to open a client on");
+        return fail((status & JackServerFailed) != 0
+                        ? "no JACK server to open a client on"
+                        : "cannot open a JACK client (status " + std::to_string(status) + ")");
     }
     const int sent = send(client, sender, destination);
     // A server that has gone answers nothing: the client is left to the exit.
