@@ -78,13 +78,15 @@ fi
 server=jackd
 [[ "${ZR70_TEST_SERVER:-jackd}" == pipewire ]] && server=PipeWire
 frames=$(timeout 5 jack_bufsize) rate=$(timeout 5 jack_samplerate)
-machine=quiet
+# Other work on the machine shows in the load average before the runs.
+read -r load_average _ </proc/loadavg
+machine="no busy loops"
 if ((load)); then
     for _ in 1 2; do
         (while :; do :; done) &
         load_pids+=($!)
     done
-    machine="loaded (two busy loops)"
+    machine="two busy loops (--load)"
 fi
 
 # The receiver prints one line per message, "<frame>: <bytes>", from its own
@@ -145,8 +147,9 @@ stats() {
 }
 
 printf 'zr70 --send against the least JACK sender: %d runs of each in turns, after one warm-up run each\n' "$runs"
-awk -v s="$server" -v f="$frames" -v r="$rate" -v m="$machine" \
-    'BEGIN { printf "server: %s, %s frames at %s Hz (%.1f ms cycles); machine: %s\n", s, f, r, 1000 * f / r, m }'
+awk -v s="$server" -v f="$frames" -v r="$rate" -v m="$machine" -v a="$load_average" \
+    'BEGIN { printf "server: %s, %s frames at %s Hz (%.1f ms cycles); %s, load average %s before the runs\n",
+             s, f, r, 1000 * f / r, m, a }'
 printf '%-18s %8s %8s %8s %8s %8s   %s\n' "ms, call to exit" median min q1 q3 max "messages delivered"
 declare -A median
 for name in least zr70; do
