@@ -11,6 +11,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     jackd2 pipewire pipewire-jack pipewire-bin xvfb xdotool x11-utils imagemagick fonts-dejavu-core time
     desktop-file-utils appstream
+    # the tests on the ALSA sequencer boot Debian's kernel in a virtual machine
+    # (scripts/alsa-guest.sh): the kernel itself is fetched with apt-get download
+    qemu-system-x86 busybox-static cpio kmod xz-utils alsa-utils
     # the whole-program test reads the panel through its accessibility
     # interface on a private D-Bus session
     dbus at-spi2-core python3-pyatspi
