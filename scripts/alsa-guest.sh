@@ -27,8 +27,9 @@
 # only builds the cache and prints its folder. The cache holds the kernel
 # (the package linux-image-amd64 depends on, fetched with apt-get download;
 # never installed) and the initial file system made from it and busybox, in
-# ${ZR70_ALSA_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zr70-alsa-guest}/<package>_<version>;
+# ${ZR70_ALSA_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zr70-alsa-guest}/<package>_<version>_<recipe>;
 # the first run builds it, and runs that start together wait for each other.
+# A folder unused for a week is removed when another is built.
 #
 # With ZR70_ALSA_GUEST_KEEP set, the folder of a run (its command, the
 # machine's console log) is left in ${TMPDIR:-/tmp}/zr70-guest.* to look at.
@@ -91,7 +92,13 @@ _guest_cache() {
         printf '%s\n' "$found"
         return
     fi
-    local cache=$base/${package}_$version
+    # A change in how the cache is built makes a new one.
+    local recipe
+    recipe=$({
+        declare -f _guest_build _guest_vmlinux _guest_modules _guest_init
+        echo "${_guest_boot_modules[*]} ${_guest_plug_modules[*]}"
+    } | md5sum | cut -c1-8)
+    local cache=$base/${package}_${version}_$recipe
     if [[ ! -e "$cache/initramfs.cpio" ]]; then
         mkdir -p "$base"
         local lock
@@ -103,6 +110,8 @@ _guest_cache() {
         fi
         exec {lock}>&-
     fi
+    # Those of other kernels or recipes go once unused for a week.
+    touch "$cache"
     printf '%s\n' "$cache"
 }
 
@@ -148,6 +157,7 @@ _guest_build() {
     chmod 755 "$work"
     mv -T "$work" "$cache"
     trap - EXIT
+    find "$base" -mindepth 1 -maxdepth 1 -type d -mtime +7 -exec rm -rf {} +
 }
 
 # _guest_vmlinux VMLINUZ VMLINUX: the kernel itself, unpacked from the xz
@@ -210,6 +220,10 @@ mount -t 9p -o "$ninep,ro,cache=loose" hostroot /newroot || stop "could not moun
 root=/newroot
 mount -t devtmpfs devtmpfs $root/dev
 mkdir -p $root/dev/pts $root/dev/shm
+ln -s /proc/self/fd $root/dev/fd
+ln -s /proc/self/fd/0 $root/dev/stdin
+ln -s /proc/self/fd/1 $root/dev/stdout
+ln -s /proc/self/fd/2 $root/dev/stderr
 mount -t devpts -o gid=5,mode=620,ptmxmode=666 devpts $root/dev/pts
 mount -t tmpfs -o mode=1777 tmpfs $root/dev/shm
 mount -t proc proc $root/proc
@@ -335,13 +349,15 @@ _guest_run() {
     printf '%s\n' "$job" >"$job/path"
     _guest_command "$job" "$@"
 
-    # The run's folder, the working folder and the shared ones, each once,
-    # those above others first.
+    # The run's folder, and the working folder and the shared ones less those
+    # inside another, those above others first.
     [[ "$PWD" != / ]] && shares+=("$PWD")
     local qemu=() index=0 path
     {
         printf 'job\t%s\n' "$job"
-        ((${#shares[@]} == 0)) || printf 'share\t%s\n' "${shares[@]}" | LC_ALL=C sort -u
+        ((${#shares[@]} == 0)) || printf '%s\n' "${shares[@]}" | LC_ALL=C sort -u |
+            awk '{ for (i = 1; i <= n; i++) if (index($0, kept[i] "/") == 1) next; kept[++n] = $0
+                   print "share\t" $0 }'
     } | LC_ALL=C sort -t$'\t' -k2,2 >"$job/list"
     while IFS=$'\t' read -r name path; do
         [[ "$name" == job ]] || name=share$((index++))
