@@ -50,13 +50,6 @@ on_failed_check() {
 
 ini_value() { sed -n "s/^$1=//p" "$ini" 2>/dev/null; }
 
-# "f0 41 10 70 12 00 00 ii vv cs f7" for parameter ii and value byte vv.
-message() {
-    local index=$1 value=$2
-    printf 'f0 41 10 70 12 00 00 %02x %02x %02x f7' "$index" "$value" \
-        $(((128 - (index + value) % 128) % 128))
-}
-
 # The receiver keeps its file open, so it is never truncated: each check reads
 # what arrived after the mark taken before it.
 mark=0
