@@ -78,11 +78,10 @@ _guest_kernel_package() {
 # the package lists (never updated on this machine) and not root to update
 # them, the newest folder the cache has is used.
 _guest_cache() {
-    local base package version found
+    local base package version found cache
     base=$(_guest_cache_base)
     read -r package version < <(_guest_kernel_package) || true
-    if [[ -z "${package:-}" && $(id -u) -eq 0 ]]; then
-        apt-get update -qq >&2 || true
+    if [[ -z "${package:-}" ]] && _guest_update_lists; then
         read -r package version < <(_guest_kernel_package) || true
     fi
     if [[ -z "${package:-}" ]]; then
@@ -92,27 +91,51 @@ _guest_cache() {
         printf '%s\n' "$found"
         return
     fi
-    # A change in how the cache is built makes a new one.
-    local recipe
-    recipe=$({
-        declare -f _guest_build _guest_vmlinux _guest_modules _guest_init
-        echo "${_guest_boot_modules[*]} ${_guest_plug_modules[*]}"
-    } | md5sum | cut -c1-8)
-    local cache=$base/${package}_${version}_$recipe
+    cache=$(_guest_cache_folder "$base" "$package" "$version")
     if [[ ! -e "$cache/initramfs.cpio" ]]; then
         mkdir -p "$base"
         local lock
         exec {lock}>"$base/.lock"
         flock "$lock"
-        # Another run may have built it while this one waited.
-        if [[ ! -e "$cache/initramfs.cpio" ]]; then
-            _guest_build "$base" "$package" "$version" "$cache"
+        # Another run may have built it while this one waited. The lists may
+        # name a version the archive no longer has: once they are updated, the
+        # version they name now is tried. (A build runs as a job of its own:
+        # in a condition, errexit would not hold inside it.)
+        if [[ ! -e "$cache/initramfs.cpio" ]] &&
+            ! { _guest_build "$base" "$package" "$version" "$cache" & wait $!; }; then
+            _guest_update_lists || exit 125
+            read -r package version < <(_guest_kernel_package) || true
+            [[ -n "${package:-}" ]] || _guest_fail "apt-cache knows no linux-image-amd64"
+            cache=$(_guest_cache_folder "$base" "$package" "$version")
+            if [[ ! -e "$cache/initramfs.cpio" ]]; then
+                { _guest_build "$base" "$package" "$version" "$cache" & wait $!; } || exit 125
+            fi
         fi
         exec {lock}>&-
     fi
     # Those of other kernels or recipes go once unused for a week.
     touch "$cache"
     printf '%s\n' "$cache"
+}
+
+# Updates apt's package lists where this script may, and forgets what they
+# named.
+_guest_update_lists() {
+    [[ $(id -u) -eq 0 ]] || return 1
+    apt-get update -qq >&2 || return 1
+    rm -f "$(_guest_cache_base)/kernel-package"
+}
+
+# _guest_cache_folder BASE PACKAGE VERSION: the cache folder of that kernel,
+# with a hash of the way the cache is built, so that a change there makes a
+# new one.
+_guest_cache_folder() {
+    local recipe
+    recipe=$({
+        declare -f _guest_build _guest_vmlinux _guest_modules _guest_init
+        echo "${_guest_boot_modules[*]} ${_guest_plug_modules[*]}"
+    } | md5sum | cut -c1-8)
+    printf '%s/%s_%s_%s\n' "$1" "$2" "$3" "$recipe"
 }
 
 # _guest_build BASE PACKAGE VERSION CACHE: fetches and unpacks the kernel in a
