@@ -80,9 +80,12 @@ check "--send against a stopped JACK server ends with status 1, not hung (status
 check "with one line on stderr" test "$(wc -l <"$root/err")" = 1
 echo "stderr: $(cat "$root/err")"
 
-# catches_term <pid>: the process handles SIGTERM itself by now.
+# catches_term <pid>: the process is zr70 by now and handles SIGTERM itself.
+# Until then it is a copy of this shell, which catches SIGTERM too, to run its
+# EXIT trap: a SIGTERM then would run the cleanup there and end the copy.
 catches_term() {
     local mask
+    [[ "$(readlink "/proc/$1/exe")" == "$zr70" ]] || return 1
     mask=$(sed -n 's/^SigCgt:[[:space:]]*//p' "/proc/$1/status" 2>/dev/null) || return 1
     [[ -n "$mask" ]] && (((16#$mask >> 14) & 1))
 }
