@@ -20,11 +20,16 @@
 #   alsa_dump_stop          stop the receiver (SIGINT)
 #   alsa_seq_stop           stop the receiver and pull what was plugged
 #   alsa_virmidi_plug [PARAMETER=VALUE...]
-#                           load snd-virmidi (with the parameters given;
-#                           four clients "Virtual Raw MIDI N-0".."N-3" with a
-#                           port "VirMIDI N-0".. each by default), as if a USB
-#                           MIDI interface were plugged in
-#   alsa_virmidi_pull       remove it, as if it were pulled out
+#                           plug in a virtual MIDI interface as a USB one
+#                           would be: load snd-virmidi with the parameters
+#                           given (card N, "index=N", with four clients
+#                           "Virtual Raw MIDI N-0".."N-3", "midi_devs=4", of a
+#                           port "VirMIDI N-0".. each, which also show as raw
+#                           MIDI devices /dev/snd/midiCND0..), or, without
+#                           parameters, plug in again those pulled out
+#   alsa_virmidi_pull       pull them out, also while they are in use: their
+#                           clients go, and a program that has their raw MIDI
+#                           devices open gets ENODEV
 #
 # The virtual interface's modules come from $ZR70_ALSA_MODULES (a folder of
 # .ko files and the file "order" they load in), which alsa-guest.sh sets.
@@ -108,11 +113,24 @@ alsa_dump_stop() {
     return 0
 }
 
+# The folder of the driver's devices, once snd-virmidi is loaded.
+_ALSA_VIRMIDI_DRIVER=/sys/bus/platform/drivers/snd_virmidi
+
 alsa_virmidi_plug() {
-    local folder=${ZR70_ALSA_MODULES:-} module last
+    local folder=${ZR70_ALSA_MODULES:-} module last device
     if [[ ! -r "$folder/order" ]]; then
         echo "alsa_virmidi_plug: no modules to load; run in scripts/alsa-guest.sh" >&2
         return 1
+    fi
+    if [[ -d /sys/module/snd_virmidi ]]; then
+        if (($# == 0)); then
+            for device in /sys/bus/platform/devices/snd_virmidi.*; do
+                [[ -e "$device/driver" ]] || echo "${device##*/}" >"$_ALSA_VIRMIDI_DRIVER/bind" || return 1
+            done
+            return 0
+        fi
+        # Other parameters: loaded anew.
+        PATH=$PATH:/usr/sbin:/sbin rmmod snd_virmidi || return 1
     fi
     last=$(tail -n 1 "$folder/order")
     while read -r module; do
@@ -124,12 +142,16 @@ alsa_virmidi_plug() {
     done <"$folder/order"
 }
 
+# The devices are unbound from the driver, which takes their cards away even
+# while they are in use, as an unplugged USB device goes; removing the module
+# would be refused then.
 alsa_virmidi_pull() {
-    local order=${ZR70_ALSA_MODULES:-}/order name
-    [[ -r "$order" ]] || return 0
-    name=$(_alsa_module_name "$(tail -n 1 "$order")")
-    [[ -d /sys/module/$name ]] || return 0
-    PATH=$PATH:/usr/sbin:/sbin rmmod "$name"
+    local device
+    [[ -d "$_ALSA_VIRMIDI_DRIVER" ]] || return 0
+    for device in "$_ALSA_VIRMIDI_DRIVER"/snd_virmidi.*; do
+        [[ -e "$device" ]] || continue
+        echo "${device##*/}" >"$_ALSA_VIRMIDI_DRIVER/unbind" || return 1
+    done
 }
 
 # The kernel's name of a module file: snd_virmidi for snd-virmidi.ko.
