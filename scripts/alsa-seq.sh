@@ -41,11 +41,13 @@
 ALSA_DUMP_PID=${ALSA_DUMP_PID:-}
 _ALSA_SEQ_CLIENTS=/proc/asound/seq/clients
 
-# _alsa_wait_for SECONDS COMMAND...: runs COMMAND every 20 ms until it succeeds.
+# _alsa_wait_for SECONDS COMMAND...: runs COMMAND every 20 ms until it
+# succeeds, for SECONDS of the clock: in an emulated machine each start of a
+# program takes a good part of that.
 _alsa_wait_for() {
-    local tries=$(($1 * 50))
+    local deadline=$((SECONDS + $1))
     shift
-    while ((tries-- > 0)); do
+    while ((SECONDS <= deadline)); do
         "$@" && return 0
         sleep 0.02
     done
@@ -63,6 +65,8 @@ alsa_has_port() {
 }
 
 _alsa_has_no_port() { ! alsa_has_port "$@"; }
+
+_alsa_ended() { ! kill -0 "$1" 2>/dev/null; }
 
 alsa_wait_port() {
     _alsa_wait_for "${3:-10}" alsa_has_port "$1" "$2"
@@ -101,13 +105,11 @@ alsa_dump_start() {
 }
 
 alsa_dump_stop() {
-    local pid=$ALSA_DUMP_PID tries=250
+    local pid=$ALSA_DUMP_PID
     ALSA_DUMP_PID=
     [[ -n "$pid" ]] || return 0
     kill -INT "$pid" 2>/dev/null
-    while ((tries-- > 0)) && kill -0 "$pid" 2>/dev/null; do
-        sleep 0.02
-    done
+    _alsa_wait_for 5 _alsa_ended "$pid"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     return 0
