@@ -20,7 +20,9 @@
 # input is empty. The machine has 256 MB unless --memory says otherwise; it
 # is stopped after 600 s or --timeout SECONDS, and the script then returns
 # 124. It returns 125 when the machine failed to start or run the command,
-# and prints the machine's console on stderr.
+# and prints the machine's console on stderr. There, ZR70_ALSA_MODULES names
+# the folder of snd-virmidi's modules (for scripts/alsa-seq.sh). The machine
+# ends with this script, also when it is killed.
 #
 #   alsa-guest.sh prepare
 #
@@ -286,6 +288,7 @@ _guest_command() {
     {
         echo "# The command of this run, written by alsa-guest.sh."
         for name in "${_guest_env[@]}"; do
+            [[ -v $name ]] || continue
             printf 'export %s=%q\n' "$name" "${!name}"
         done
         printf 'export ZR70_ALSA_MODULES=/run/zr70-alsa-guest/modules\n'
