@@ -13,6 +13,9 @@ packages=(
     desktop-file-utils appstream
     # the Tab completion's test loads bash-completion's helpers
     bash-completion
+    # the tests on the ALSA sequencer boot Debian's kernel in a virtual machine
+    # (scripts/alsa-guest.sh): the kernel itself is fetched with apt-get download
+    qemu-system-x86 busybox-static cpio kmod xz-utils alsa-utils
     # the whole-program test reads the panel through its accessibility
     # interface on a private D-Bus session
     dbus at-spi2-core python3-pyatspi

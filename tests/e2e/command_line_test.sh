@@ -31,45 +31,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# run <args...>: runs zr70, keeping its status, stdout and stderr; a run that
-# does not end within 20 s counts as hung (status 124). PipeWire's libjack
-# itself now and then prints a failed check of its own when a port closes
-# while a cycle runs ("'mb != NULL' failed at .../pipewire-jack.c:...
-# jack_midi_clear_buffer()"); that line is not the program's.
-run() {
-    timeout -k 5 20 "$zr70" "$@" >"$root/out" 2>"$root/err"
-    status=$?
-    sed -i "/^'mb != NULL' failed at .*pipewire-jack\.c/d" "$root/err"
-}
-
-# "f0 41 10 70 12 00 00 ii vv cs f7" for parameter ii and value byte vv.
-message() {
-    printf 'f0 41 10 70 12 00 00 %02x %02x %02x f7' "$1" "$2" $(((128 - ($1 + $2) % 128) % 128))
-}
-
-message_lines() { grep -cE '^ *[0-9]+: f0 ' "$dump" 2>/dev/null; }
-
-# Waits until the receiver has printed `count` messages in all (10 s at most).
-wait_for_messages() {
-    local count=$1 deadline=$((SECONDS + 10))
-    while (($(message_lines) < count)) && ((SECONDS < deadline)); do sleep 0.05; done
-    (($(message_lines) >= count))
-}
-
-received() { # received <first line> <count>
-    sed -nE 's/^ *[0-9]+: (f0 .* f7) *$/\1/Ip' "$dump" | tr 'A-F' 'a-f' | tail -n +"$1" | head -n "$2"
-}
-
-# file order 5 1 4 0 2 3 6 14 8 9 10 11 12 13 7; Midi channel 10, Octave shift
-# Up, and no selection for Bender Thin, which is therefore not sent.
-printf '\x01\x02\xff\x09\x01\x02\x01\x01\x00\x01\x02\x05\x06\x07\x03\n--- Korvan ZR70 Preset File ---' \
-    >"$root/live.zr"
-expected=$(
-    for pair in 0:9 1:2 2:1 3:65 5:1 6:1 7:3 14:1 8:0 9:1 10:2 11:5 12:6 13:7; do
-        message "${pair%:*}" "${pair#*:}"
-        echo
-    done
-)
+expected=$(write_live_preset "$root/live.zr")
 
 if ! jack_dummy_start || ! jack_dump_start "$dump"; then
     echo "not ok - JACK did not start"
@@ -130,9 +92,12 @@ wait_for_no_clients() {
     no_clients
 }
 
-# catches_term <pid>: the process handles SIGTERM itself by now.
+# catches_term <pid>: the process is zr70 by now and handles SIGTERM itself.
+# Until then it is a copy of this shell, which catches SIGTERM too, to run its
+# EXIT trap: a SIGTERM then would run the cleanup there and end the copy.
 catches_term() {
     local mask
+    [[ "$(readlink "/proc/$1/exe")" == "$zr70" ]] || return 1
     mask=$(sed -n 's/^SigCgt:[[:space:]]*//p' "/proc/$1/status" 2>/dev/null) || return 1
     [[ -n "$mask" ]] && (((16#$mask >> 14) & 1))
 }

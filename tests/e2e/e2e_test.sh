@@ -50,13 +50,6 @@ on_failed_check() {
 
 ini_value() { sed -n "s/^$1=//p" "$ini" 2>/dev/null; }
 
-# "f0 41 10 70 12 00 00 ii vv cs f7" for parameter ii and value byte vv.
-message() {
-    local index=$1 value=$2
-    printf 'f0 41 10 70 12 00 00 %02x %02x %02x f7' "$index" "$value" \
-        $(((128 - (index + value) % 128) % 128))
-}
-
 # The receiver keeps its file open, so it is never truncated: each check reads
 # what arrived after the mark taken before it.
 mark=0
@@ -72,11 +65,25 @@ await_messages() { wait_for 15 received_at_least "$1"; }
 box_text() { atspi texts "$panel_pid" zr70; }
 ini_is() { [[ "$(ini_value "$1")" == "$2" ]]; }
 position_is() { [[ "$(window_position "$1")" == "$2" ]]; }
-connected() {
-    jack_lsp -c 2>/dev/null | awk -v port="$receiver:input" \
-        '/^zr70-[0-9]+:/ {out = 1; next} /^[^ ]/ {out = 0} out && $1 == port {found = 1} END {exit !found}'
-}
-port_gone() { ! jack_lsp 2>/dev/null | grep -q '^zr70'; }
+if [[ "${ZR70_TEST_SERVER:-jackd}" == alsa ]]; then
+    # The sequencer's clients, as in
+    #   Client 129 : "zr70" [User Legacy]
+    #     Port   0 : "out" (R-e-)
+    #       Connecting To: 128:0
+    client_number() { awk -v name="\"$1\"" '$1 == "Client" && $4 == name {print $2}' /proc/asound/seq/clients; }
+    connected() {
+        awk -v to="$(client_number "$receiver"):0" '/^Client/ {ours = $4 == "\"zr70\""}
+            ours && /Connecting To:/ && index($0, to) {found = 1} END {exit !found}' \
+            /proc/asound/seq/clients
+    }
+    port_gone() { ! grep -q '"zr70"' /proc/asound/seq/clients; }
+else
+    connected() {
+        jack_lsp -c 2>/dev/null | awk -v port="$receiver:input" \
+            '/^zr70-[0-9]+:/ {out = 1; next} /^[^ ]/ {out = 0} out && $1 == port {found = 1} END {exit !found}'
+    }
+    port_gone() { ! jack_lsp 2>/dev/null | grep -q '^zr70'; }
+fi
 
 trailer=$'\n--- Korvan ZR70 Preset File ---'
 
@@ -102,6 +109,11 @@ done
 # client, not the server, so a same-named client of another run could take it.
 receiver=dump$$
 jack_dump_start "$dump" "$receiver" || { echo "not ok - the receiver did not start"; exit 1; }
+# On the sequencer the kernel's own Midi Through port comes first: gone, the
+# receiver is output 0 as on JACK.
+if [[ "${ZR70_TEST_SERVER:-jackd}" == alsa ]]; then
+    rmmod snd_seq_dummy || { echo "not ok - Midi Through stayed"; exit 1; }
+fi
 launch
 box=$(window_wait "$box_title" 15)
 check "first run shows a message before the window" test -n "$box"
@@ -176,6 +188,42 @@ main=$(window_wait "$main_title" 15)
 check "the next start puts the client area at the stored point" wait_for 10 position_is "$main" "-10 60"
 keys_to "$main" Escape
 wait_exit 10
+
+# --- a USB MIDI interface pulled and plugged in while the panel runs ---------
+if [[ "${ZR70_TEST_SERVER:-jackd}" == alsa ]]; then
+    interface="ALSA: Virtual Raw MIDI 1-0:VirMIDI 1-0"
+    alsa_virmidi_plug index=1 midi_devs=1 && alsa_wait_port "Virtual Raw MIDI 1-0" "VirMIDI 1-0"
+    number=$("$zr70" --list-outputs | awk -F '\t' -v name="$interface" '$2 == name {print $1}')
+    # Stored by its name, at a number that is not its own.
+    printf '[zr70]\nmididevice=7\nmididevicename=%s\n' "$interface" >"$ini"
+    launch
+    main=$(window_wait "$main_title" 20)
+    check "the panel starts with the stored interface" test -n "$main"
+    check "found by its name, its number ($number) is stored" wait_for 10 ini_is mididevice "$number"
+    check "and its name kept" ini_is mididevicename "$interface"
+    alsa_virmidi_pull && alsa_wait_no_port "Virtual Raw MIDI 1-0" "VirMIDI 1-0"
+    keys_to "$main" Down
+    check "a pick once the interface has gone turns the caption to fail!" \
+        wait_for 10 window_visible '^fail!$'
+    keys_to "$(window_wait '^fail!$' 5)" Escape
+    wait_exit 20
+    check "Escape then ends it with status 0 (status $status)" test "$status" = 0
+    alsa_virmidi_plug && alsa_wait_port "Virtual Raw MIDI 1-0" "VirMIDI 1-0"
+    launch
+    main=$(window_wait "$main_title" 20)
+    # What reaches the interface comes out of its raw MIDI device.
+    head -c 11 /dev/snd/midiC1D0 >"$root/virmidi.bin" &
+    reader=$!
+    keys_to "$main" Down
+    all_arrived() { [[ "$(stat -c %s "$root/virmidi.bin")" == 11 ]]; }
+    check "plugged in again, the next start finds it by name and a pick reaches it" \
+        wait_for 10 all_arrived
+    kill "$reader" 2>/dev/null
+    check "with no failure shown" bash -c "! xdotool search --onlyvisible --name '^fail!$'"
+    check "and its name still stored" ini_is mididevicename "$interface"
+    keys_to "$main" Escape
+    wait_exit 20
+fi
 
 # --- no MIDI output at all ------------------------------------------------------
 jack_dummy_stop
