@@ -27,7 +27,7 @@ cd "$build"
 # The tests against real servers (a private JACK server, Xvfb, the whole
 # program) run three times, beside each other, so that one that fails now and
 # then fails here rather than for a user.
-real_servers='OnServer|^e2e\.'
+real_servers='OnServer|OnJack|^e2e\.'
 jobs=$(nproc)
 ctest --output-on-failure --no-tests=error --timeout 300 -j"$jobs" -E "$real_servers"
 ctest --output-on-failure --no-tests=error --timeout 300 -j"$jobs" -R "$real_servers" --repeat until-fail:3

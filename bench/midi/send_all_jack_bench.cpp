@@ -5,7 +5,7 @@
 // 165 bytes; the hand-overs should stay far below a millisecond.
 
 #include "converter/parameter_set.h"
-#include "midi/dummy_jack.h"
+#include "midi/test_server.h"
 #include "midi/midi_output_port.h"
 #include "midi/system_midi_host.h"
 #include "support/fakes.h"
@@ -23,12 +23,12 @@ namespace {
 using namespace zr70;
 
 void BM_SendAllToJackReceiver(benchmark::State& state) {
-    const std::string missing = testing::DummyJack::missingTools();
+    const std::string missing = testing::TestServer::missingTools();
     if (!missing.empty()) {
         state.SkipWithError(missing.c_str());
         return;
     }
-    testing::DummyJack jack;
+    testing::TestServer jack;
     const std::string dump = jack.path("dump.txt");
     if (!jack.startServer() || !jack.startReceiver("dump", dump)) {
         state.SkipWithError("the dummy JACK server or its receiver did not come up");

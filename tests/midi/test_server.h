@@ -185,14 +185,17 @@ inline std::vector<DumpedMessage> readDump(const std::string& path) {
     return messages;
 }
 
-/// A JACK server of our own without sound hardware, selected for this process
-/// and its children: a dummy-mode jackd through JACK_DEFAULT_SERVER, or, when
-/// the test runs with ZR70_TEST_SERVER=pipewire (and PipeWire's libjack first
-/// on its library path), a private PipeWire instance through its runtime
-/// folder, as PipeWire's libjack ignores JACK_DEFAULT_SERVER.
-class DummyJack {
+/// A MIDI server of the test's own without sound hardware, selected for this
+/// process and its children: a dummy-mode jackd through JACK_DEFAULT_SERVER;
+/// when the test runs with ZR70_TEST_SERVER=pipewire (and PipeWire's libjack
+/// first on its library path), a private PipeWire instance through its
+/// runtime folder, as PipeWire's libjack ignores JACK_DEFAULT_SERVER; with
+/// ZR70_TEST_SERVER=alsa, the kernel's ALSA sequencer (in the virtual machine
+/// of scripts/alsa-guest.sh), which needs no starting, with receivers of
+/// $ZR70_ALSA_DUMP.
+class TestServer {
 public:
-    DummyJack()
+    TestServer()
         : name_("zr70t" + std::to_string(::getpid()) + "x" + std::to_string(nextNumber())),
           directory_(std::filesystem::temp_directory_path() / name_) {
         removeDirectoriesOfEndedRuns();
@@ -208,11 +211,15 @@ public:
     }
 
     /// Whether this test run uses PipeWire rather than jackd.
-    static bool onPipeWire() {
-        const char* server = std::getenv("ZR70_TEST_SERVER");
-        return server != nullptr && std::string(server) == "pipewire";
+    static bool onPipeWire() { return selected() == "pipewire"; }
+    /// Whether it uses the ALSA sequencer.
+    static bool onAlsa() { return selected() == "alsa"; }
+
+    /// What the program lists a receiver's port as.
+    static std::string outputName(const std::string& client) {
+        return (onAlsa() ? "ALSA: " : "JACK: ") + client + ":input";
     }
-    ~DummyJack() {
+    ~TestServer() {
         // Receivers leave properly: a killed client keeps the server waiting
         // for it when the server stops.
         for (auto& receiver : receivers_) {
@@ -221,17 +228,26 @@ public:
         receivers_.clear();
         stopServer();
         // Clients of a killed jackd leave their semaphores behind.
-        if (!onPipeWire()) {
+        if (!onPipeWire() && !onAlsa()) {
             ChildProcess(findProgram("bash"), {script(), "clean", name_}, "/dev/null").finish();
         }
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);
     }
-    DummyJack(const DummyJack&) = delete;
-    DummyJack& operator=(const DummyJack&) = delete;
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
 
     /// Why the tools are missing, empty when jackd and jack_midi_dump are there.
     static std::string missingTools() {
+        if (onAlsa()) {
+            const char* dump = std::getenv("ZR70_ALSA_DUMP");
+            if (::access("/dev/snd/seq", R_OK | W_OK) != 0) {
+                return "no ALSA sequencer (run the test in scripts/alsa-guest.sh)";
+            }
+            return dump != nullptr && ::access(dump, X_OK) == 0
+                       ? std::string()
+                       : "ZR70_ALSA_DUMP names no receiver (tests/support builds zr70_alsa_dump)";
+        }
         for (const char* tool : {"jackd", "jack_midi_dump", "jack_lsp"}) {
             if (findProgram(tool).empty()) {
                 return std::string(tool) + " is not installed (Debian package jackd2)";
@@ -251,6 +267,9 @@ public:
     /// scripts/jack-dummy.sh alone; the process (jackd, which the script
     /// becomes) belongs to this object.
     bool startServer() {
+        if (onAlsa()) {
+            return true; // the kernel's
+        }
         // JACK's table has room for eight servers, which other runs on the
         // machine may fill for a while, or runs that were killed with their
         // servers: a server that ends at once is started again a few times,
@@ -309,16 +328,39 @@ public:
     /// until its port "<client>:input" exists.
     bool startReceiver(const std::string& client, const std::string& file) {
         receivers_.push_back(std::make_unique<ChildProcess>(
-            findProgram("jack_midi_dump"), std::vector<std::string>{client}, file));
+            onAlsa() ? std::string(std::getenv("ZR70_ALSA_DUMP")) : findProgram("jack_midi_dump"),
+            std::vector<std::string>{client}, file));
         return receivers_.back()->started() && waitFor([&] { return hasPort(client + ":input"); });
     }
 
     /// Stops the receiver started as number `index` (SIGINT, as jack_midi_dump expects).
     void stopReceiver(std::size_t index) { receivers_.at(index)->stop(SIGINT); }
 
-    /// The port names jack_lsp lists; empty when the server does not answer.
+    /// The port names jack_lsp lists ("client:port"; on the sequencer, those
+    /// of its clients); empty when the server does not answer.
     std::vector<std::string> ports() const {
         std::vector<std::string> names;
+        if (onAlsa()) {
+            // Client 128 : "dump" [User Legacy]
+            //   Port   0 : "input" (-We-)
+            std::ifstream clients("/proc/asound/seq/clients");
+            std::string line;
+            std::string client;
+            while (std::getline(clients, line)) {
+                const std::size_t open = line.find('"');
+                const std::size_t close = line.rfind('"');
+                if (open == std::string::npos || close <= open) {
+                    continue;
+                }
+                const std::string name = line.substr(open + 1, close - open - 1);
+                if (line.starts_with("Client")) {
+                    client = name;
+                } else if (line.starts_with("  Port")) {
+                    names.push_back(client + ":" + name);
+                }
+            }
+            return names;
+        }
         const std::string output = path("lsp.txt");
         ChildProcess lsp(findProgram("jack_lsp"), {}, output);
         if (lsp.finish() != 0) {
@@ -342,6 +384,11 @@ public:
     }
 
 private:
+    static std::string selected() {
+        const char* server = std::getenv("ZR70_TEST_SERVER");
+        return server != nullptr ? server : "jackd";
+    }
+
     static int nextNumber() {
         static std::atomic<int> number{0};
         return ++number;
