@@ -40,6 +40,12 @@ no_panel_clients() {
     [[ -z "$(panel_clients)" ]] && ! jack_lsp 2>/dev/null | grep -q '^zr70'
 }
 
+# The panel's output is connected to the receiver.
+connected() {
+    jack_lsp -c 2>/dev/null | awk '/^zr70-[0-9]+:/ {out = 1; next} /^[^ ]/ {out = 0}
+        out && $1 == "dump:input" {found = 1} END {exit !found}'
+}
+
 # Milliseconds the next JACK client takes to connect, list the ports and go.
 next_client_ms() {
     local start
@@ -84,7 +90,7 @@ ends_panel() {
     else
         main=$(window_wait "$main_title" 15)
         check "the window shows before $how" test -n "$main"
-        sleep 0.3 # the output is connected
+        check "the output is connected before $how" wait_for 10 connected
     fi
     if [[ $how == Escape ]]; then
         keys_to "$main" Escape
@@ -158,7 +164,7 @@ kill -CONT "$JACK_DUMMY_PID"
 # the panel, whose close waits no more than about 2 s.
 launch
 main=$(window_wait "$main_title" 15)
-sleep 0.3
+wait_for 10 connected
 kill -STOP "$JACK_DUMMY_PID"
 keys_to "$main" Down Down Down
 signalled=$(now_ms)
