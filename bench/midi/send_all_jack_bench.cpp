@@ -5,9 +5,9 @@
 // 165 bytes; the hand-overs should stay far below a millisecond.
 
 #include "converter/parameter_set.h"
-#include "midi/test_server.h"
 #include "midi/midi_output_port.h"
 #include "midi/system_midi_host.h"
+#include "midi/test_server.h"
 #include "support/fakes.h"
 #include "support/shell_fakes.h"
 
