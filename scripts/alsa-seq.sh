@@ -45,7 +45,7 @@ _ALSA_SEQ_CLIENTS=/proc/asound/seq/clients
 # succeeds, for SECONDS of the clock: in an emulated machine each start of a
 # program takes a good part of that.
 _alsa_wait_for() {
-    local deadline=$((SECONDS + $1))
+    local deadline=$((SECONDS + $1 * ${ZR70_TEST_TIME_FACTOR:-1}))
     shift
     while ((SECONDS <= deadline)); do
         "$@" && return 0

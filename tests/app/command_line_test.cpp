@@ -1,11 +1,11 @@
 #include "app/command_line.h"
 #include "preset/preset_file.h"
 #include "preset/sysex_file.h"
+#include "support/files.h"
 #include "support/shell_fakes.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <gtest/gtest.h>
@@ -14,17 +14,6 @@
 
 namespace zr70 {
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 struct CommandLineTest : ::testing::Test {
     static void SetUpTestSuite() {
@@ -39,11 +28,11 @@ struct CommandLineTest : ::testing::Test {
     CommandLineTest() {
         host.devices = {"ALSA: Midi Through Port-0", "JACK: dump:input", "JACK: synth:midi_in"};
         preset.set(0, 9);
-        writeFile(path("song.zr"), PresetFile::encode(preset));
-        writeFile(path("unset.zr"), PresetFile::encode(ParameterSet()));
+        dir.write("song.zr", PresetFile::encode(preset));
+        dir.write("unset.zr", PresetFile::encode(ParameterSet()));
     }
 
-    QString path(const QString& name) const { return dir.filePath(name); }
+    QString path(const QString& name) const { return dir.path(name); }
 
     /// Runs the command line with `arguments`, in which "@" stands for the
     /// test's folder; keeps what it wrote in `out` and `err`.
@@ -75,7 +64,7 @@ struct CommandLineTest : ::testing::Test {
     }
 
     static inline QCoreApplication* application = nullptr;
-    QTemporaryDir dir;
+    testing::TestFolder dir;
     ParameterSet preset = ParameterSet::defaults();
     testing::FakeMidiHost host;
     testing::MemorySettings settings;
@@ -234,20 +223,20 @@ TEST_F(CommandLineTest, ARequestToEndStopsTheSendClosesTheOutputAndEndsWithItsSt
 
 TEST_F(CommandLineTest, ExportAndImportConvertBetweenPresetsAndSysExFiles) {
     ASSERT_EQ(run({"--export-syx", "@song.zr", "@song.SYX"}), 0) << err.toStdString();
-    EXPECT_EQ(readFile(path("song.SYX")), SysExFile::encode(preset));
+    EXPECT_EQ(dir.read("song.SYX"), SysExFile::encode(preset));
 
     const QByteArray other = QByteArray::fromHex("f0431000f7");
-    writeFile(path("in.syx"), other + SysExFile::encode(preset));
+    dir.write("in.syx", other + SysExFile::encode(preset));
     ASSERT_EQ(run({"--import-syx", "@in.syx", "@out.zr"}), 0);
-    EXPECT_EQ(readFile(path("out.zr")), PresetFile::encode(preset));
+    EXPECT_EQ(dir.read("out.zr"), PresetFile::encode(preset));
     EXPECT_EQ(err, "zr70: " + path("in.syx") +
                        ": skipped 1 message or byte run that set nothing on the converter\n");
 
     // Nothing valid: an error, and the preset already there stays.
-    writeFile(path("in.syx"), other);
+    dir.write("in.syx", other);
     EXPECT_EQ(run({"--import-syx", "@in.syx", "@out.zr"}), 1);
     EXPECT_TRUE(err.contains("no setting of the ZR-70 in it")) << err.toStdString();
-    EXPECT_EQ(readFile(path("out.zr")), PresetFile::encode(preset));
+    EXPECT_EQ(dir.read("out.zr"), PresetFile::encode(preset));
 }
 
 } // namespace

@@ -2,11 +2,11 @@
 #include "preset/preset_file.h"
 #include "preset/sysex_file.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/shell_fakes.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,6 @@ const QByteArray kCustomPreset("\x01\x03\x02\x0F\x01\x02\x01\x01\x07\x06\x05\x04
 
 struct PanelTest : ::testing::Test {
     PanelTest() {
-        previousDirectory = QDir::currentPath();
-        QDir::setCurrent(directory.path());
         host.devices = {"Through", "Converter", "Synth"};
         QObject::connect(&panel, &Panel::selectionsChanged, [this] { events.push_back("shown"); });
         QObject::connect(&panel, &Panel::transmitting, [this](bool on) { transmitting = on; });
@@ -33,12 +31,8 @@ struct PanelTest : ::testing::Test {
             events.push_back(transmitting ? "send while on" : "send while off");
         };
     }
-    ~PanelTest() override { QDir::setCurrent(previousDirectory); }
-
     void writeFile(const QString& name, const QByteArray& bytes) {
-        QFile file(directory.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        ASSERT_TRUE(directory.write(name, bytes));
     }
 
     std::vector<std::string> opens() const {
@@ -51,8 +45,7 @@ struct PanelTest : ::testing::Test {
         return found;
     }
 
-    QTemporaryDir directory;
-    QString previousDirectory;
+    testing::TestFolder directory{true};
     testing::FakeMidiHost host;
     testing::MemorySettings settings;
     testing::RecordingMessages messages;
@@ -195,7 +188,7 @@ TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {
     EXPECT_EQ(panel.selections().selection(0), 15);
     EXPECT_EQ(events, std::vector<std::string>{"shown"});
     panel.setSendAfterLoad(true);
-    chooser.loadAnswer = directory.filePath("a.zr");
+    chooser.loadAnswer = directory.path("a.zr");
     panel.loadChosenPreset();
     EXPECT_EQ(host.sent.size(), 15u);
     // A failed load changes and sends nothing.
@@ -208,12 +201,10 @@ TEST_F(PanelTest, SavesWriteTheSelectionsAndRestoreOnlySaysItIsNotWorking) {
     panel.start();
     panel.pick(5, 1);
     EXPECT_TRUE(panel.saveDefault());
-    chooser.saveAnswer = directory.filePath("b.zr");
+    chooser.saveAnswer = directory.path("b.zr");
     panel.saveChosenPreset();
     for (const char* name : {"default.zr", "b.zr"}) {
-        QFile file(directory.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll().left(15),
+        EXPECT_EQ(directory.read(name).left(15),
                   QByteArray("\x01\x00\x01\x00\x00\x01\x00\x00\x03\x03\x03\x03\x03\x03\x01", 15));
     }
     messages.shown.clear();
@@ -226,26 +217,26 @@ TEST_F(PanelTest, ThePresetButtonsTestTheNameAndSayWhatWentWrongWithoutChangingA
     panel.start();
     panel.pick(0, 9);
     writeFile("old.zr", QByteArray(200, 'x'));
-    const QString deep = directory.filePath(QString(60, 'd') + "/" + QString(60, 'e'));
+    const QString deep = directory.path(QString(60, 'd') + "/" + QString(60, 'e'));
     ASSERT_TRUE(QDir().mkpath(deep));
     struct Case {
         bool save;
         std::optional<QString> chosen; ///< nothing: the dialog was cancelled
         std::vector<std::string> shown;
     };
-    const QString missing = directory.filePath(QString::fromUtf8("r\u00f6ck-%s.zr"));
+    const QString missing = directory.path(QString::fromUtf8("r\u00f6ck-%s.zr"));
     for (const Case& c : std::vector<Case>{
              {false, std::nullopt, {}},
              {true, std::nullopt, {}},
-             {false, directory.filePath("live.Zr"), {"Wrong file type"}},
-             {false, directory.filePath("set.zr.bak"), {"Wrong file type"}},
-             {true, directory.filePath("live."), {"Wrong filename extension"}},
+             {false, directory.path("live.Zr"), {"Wrong file type"}},
+             {false, directory.path("set.zr.bak"), {"Wrong file type"}},
+             {true, directory.path("live."), {"Wrong filename extension"}},
              // Only a-z are upper-cased.
              {false,
               missing,
               {"Failed on opening " + directory.path().toUpper().toStdString() +
                "/R\u00f6CK-%S.ZR"}},
-             {true, directory.filePath("old.zr"), {}}, // replaced without a question
+             {true, directory.path("old.zr"), {}}, // replaced without a question
              {true, deep + "/live.zr", {}},            // however long the path
              {false, deep + "/live.zr", {}},
          }) {
@@ -256,9 +247,7 @@ TEST_F(PanelTest, ThePresetButtonsTestTheNameAndSayWhatWentWrongWithoutChangingA
         EXPECT_EQ(messages.shown, c.shown) << c.chosen.value_or("cancelled").toStdString();
         EXPECT_EQ(panel.selections(), before);
     }
-    QFile replaced(directory.filePath("old.zr"));
-    ASSERT_TRUE(replaced.open(QIODevice::ReadOnly));
-    EXPECT_EQ(replaced.readAll(), PresetFile::encode(panel.selections()));
+    EXPECT_EQ(directory.read("old.zr"), PresetFile::encode(panel.selections()));
     EXPECT_EQ(chooser.loadDialogs + chooser.saveDialogs, 9);
 }
 
@@ -377,11 +366,9 @@ TEST_F(PanelTest, AStartKeepsTheStoredNameItDidNotFindAndTakesTheTwinAtTheStored
 TEST_F(PanelTest, SysExExportWritesTheSelectionsAndImportSetsAndSendsWhatItFound) {
     panel.start();
     panel.pick(0, 9);
-    chooser.saveAnswer = directory.filePath("set.syx");
+    chooser.saveAnswer = directory.path("set.syx");
     panel.exportChosenSysEx();
-    QFile file(directory.filePath("set.syx"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), SysExFile::encode(panel.selections()));
+    EXPECT_EQ(directory.read("set.syx"), SysExFile::encode(panel.selections()));
 
     // Two settings and another maker's message: the other lists get none.
     ParameterSet two;
@@ -390,7 +377,7 @@ TEST_F(PanelTest, SysExExportWritesTheSelectionsAndImportSetsAndSendsWhatItFound
     writeFile("two.SYX", QByteArray::fromHex("f0431000f7") + SysExFile::encode(two));
     host.sent.clear();
     events.clear();
-    chooser.loadAnswer = directory.filePath("two.SYX");
+    chooser.loadAnswer = directory.path("two.SYX");
     panel.importChosenSysEx();
     EXPECT_EQ(messages.shown.size(), 1u) << messages.shown.back(); // the start-up's DEFAULT.ZR
     EXPECT_EQ(panel.selections(), two);
@@ -400,7 +387,7 @@ TEST_F(PanelTest, SysExExportWritesTheSelectionsAndImportSetsAndSendsWhatItFound
     EXPECT_EQ(chooser.types, (std::vector<Type>{Type::SysEx, Type::SysEx}));
 
     panel.setSendAfterLoad(false);
-    ASSERT_EQ(panel.importSysEx(directory.filePath("set.syx")), 1);
+    ASSERT_TRUE(panel.importSysEx(directory.path("set.syx")));
     EXPECT_EQ(panel.selections().selection(0), 9);
     EXPECT_EQ(host.sent.size(), 2u);
 }
@@ -409,11 +396,11 @@ TEST_F(PanelTest, SysExFailuresSayWhyAndChangeNothing) {
     panel.start();
     const ParameterSet before = panel.selections();
     writeFile("other.syx", QByteArray::fromHex("f0431000f7"));
-    EXPECT_EQ(panel.importSysEx(directory.filePath("other.syx")), 0);
-    EXPECT_EQ(panel.importSysEx(directory.filePath("missing.syx")), 0);
-    EXPECT_EQ(panel.importSysEx(directory.filePath("set.zr")), 0);
-    EXPECT_EQ(panel.exportSysEx(directory.filePath("set.txt")), 0);
-    EXPECT_EQ(panel.exportSysEx(directory.filePath("no-folder/set.syx")), 0);
+    EXPECT_FALSE(panel.importSysEx(directory.path("other.syx")));
+    EXPECT_FALSE(panel.importSysEx(directory.path("missing.syx")));
+    EXPECT_FALSE(panel.importSysEx(directory.path("set.zr")));
+    EXPECT_FALSE(panel.exportSysEx(directory.path("set.txt")));
+    EXPECT_FALSE(panel.exportSysEx(directory.path("no-folder/set.syx")));
     ASSERT_EQ(messages.shown.size(), 6u); // the start-up's DEFAULT.ZR first
     EXPECT_TRUE(messages.shown[1].starts_with("Failed on importing")) << messages.shown[1];
     EXPECT_NE(messages.shown[1].find("no setting of the ZR-70"), std::string::npos);

@@ -1,4 +1,5 @@
 #include "app/settings_profile.h"
+#include "support/files.h"
 #include "support/shell_fakes.h"
 #include "support/wait_for.h"
 
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QTemporaryDir>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -29,19 +29,12 @@ namespace {
 
 struct SettingsProfileTest : ::testing::Test {
     QString path(const QString& name = QStringLiteral("zr70.INI")) const {
-        return directory.filePath(name);
+        return directory.path(name);
     }
-    void writeFile(const QByteArray& text) const {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-    QByteArray fileText() const {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void writeFile(const QByteArray& text) const { ASSERT_TRUE(directory.write("zr70.INI", text)); }
+    QByteArray fileText() const { return directory.read("zr70.INI"); }
 
-    QTemporaryDir directory;
+    testing::TestFolder directory;
 };
 
 TEST_F(SettingsProfileTest, MissingFileReadsTheCallersDefaultsAndCreatesNothing) {
@@ -312,7 +305,7 @@ TEST_F(SettingsProfileTest, ProgramProfileIsNamedAfterTheExecutableInTheConfigDi
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
     const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
-    const QString config = directory.filePath(QStringLiteral("config"));
+    const QString config = directory.path(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", config.toUtf8());
 
     SettingsProfile profile;

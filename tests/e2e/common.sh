@@ -67,7 +67,7 @@ launch() {
 }
 
 wait_exit() {
-    local deadline=$((SECONDS + ${1:-10}))
+    local deadline=$((SECONDS + ${1:-10} * ${ZR70_TEST_TIME_FACTOR:-1}))
     while kill -0 "$panel_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.02; done
     ended_ms=$(now_ms)
     if kill -0 "$panel_pid" 2>/dev/null; then
@@ -97,12 +97,21 @@ message() {
         $(((128 - (index + value) % 128) % 128))
 }
 
-# File order 5 1 4 0 2 3 6 14 8 9 10 11 12 13 7; Midi channel 10, Octave shift
-# Up, and no selection for Bender Thin, which is therefore not sent.
+# write_preset FILE BYTE...: a preset file of the selection bytes given, in
+# file order (5 1 4 0 2 3 6 14 8 9 10 11 12 13 7), and the trailer.
+write_preset() {
+    local file=$1 byte
+    shift
+    : >"$file"
+    for byte in "$@"; do printf '%b' "\\x$(printf %02x "$byte")" >>"$file"; done
+    printf '\n--- Korvan ZR70 Preset File ---' >>"$file"
+}
+
+# Midi channel 10, Octave shift Up, and no selection for Bender Thin, which is
+# therefore not sent.
 write_live_preset() {
     local pair
-    printf '\x01\x02\xff\x09\x01\x02\x01\x01\x00\x01\x02\x05\x06\x07\x03\n--- Korvan ZR70 Preset File ---' \
-        >"$1"
+    write_preset "$1" 1 2 255 9 1 2 1 1 0 1 2 5 6 7 3
     for pair in 0:9 1:2 2:1 3:65 5:1 6:1 7:3 14:1 8:0 9:1 10:2 11:5 12:6 13:7; do
         message "${pair%:*}" "${pair#*:}"
         echo
@@ -112,7 +121,7 @@ write_live_preset() {
 message_lines() { grep -cE '^ *[0-9]+: f0 ' "$dump" 2>/dev/null; }
 
 wait_for_messages() {
-    local count=$1 deadline=$((SECONDS + 10))
+    local count=$1 deadline=$((SECONDS + 10 * ${ZR70_TEST_TIME_FACTOR:-1}))
     while (($(message_lines) < count)) && ((SECONDS < deadline)); do sleep 0.05; done
     (($(message_lines) >= count))
 }

@@ -85,16 +85,6 @@ else
     port_gone() { ! jack_lsp 2>/dev/null | grep -q '^zr70'; }
 fi
 
-trailer=$'\n--- Korvan ZR70 Preset File ---'
-
-write_preset() { # write_preset <file> <15 selection bytes in file order>
-    local file=$1 byte
-    shift
-    : >"$file"
-    for byte in "$@"; do printf '%b' "\\x$(printf %02x "$byte")" >>"$file"; done
-    printf '%s' "$trailer" >>"$file"
-}
-
 xvfb_start || exit 1
 dbus_start || exit 1
 
@@ -170,7 +160,8 @@ check "Down then Up on Midi channel send exactly channel 11, then channel 10" \
 check "the Presets page is found and clicked" click_control "$panel_pid" "page tab" Presets
 check "Save As DEFAULT.ZR is found and clicked" \
     click_control "$panel_pid" "push button" "Save As DEFAULT.ZR"
-expected_file=$(printf '\x01\x02\x00\x09\x01\x02\x01\x01\x00\x01\x02\x05\x06\x07\x03%s' "$trailer" | od -An -tx1)
+write_preset "$root/expected.zr" 1 2 0 9 1 2 1 1 0 1 2 5 6 7 3
+expected_file=$(od -An -tx1 "$root/expected.zr")
 saved_is_expected() { [[ "$(od -An -tx1 "$root/work/default.zr")" == "$expected_file" ]]; }
 check "Save As DEFAULT.ZR writes the 47 expected bytes" wait_for 10 saved_is_expected
 

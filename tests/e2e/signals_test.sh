@@ -55,8 +55,7 @@ next_client_ms() {
 }
 
 write_default_preset() {
-    printf '\x01\x02\x00\x09\x01\x02\x01\x01\x00\x01\x02\x05\x06\x07\x03\n%s' \
-        '--- Korvan ZR70 Preset File ---' >"$root/work/default.zr"
+    write_preset "$root/work/default.zr" 1 2 0 9 1 2 1 1 0 1 2 5 6 7 3
 }
 
 # JACK's table of servers has eight places, which other runs may hold for a

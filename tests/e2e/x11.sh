@@ -1,5 +1,12 @@
 # shellcheck shell=bash
 # Helpers for driving the real program on a private X server. Source this file.
+#
+# Every wait of these helpers, and of common.sh's, is ZR70_TEST_TIME_FACTOR
+# times as long as it says (1 unless set): in an emulated machine, and more so
+# under the sanitizers, a program takes many times as long to start.
+
+# deadline_after SECONDS: the value of SECONDS when that long has passed.
+deadline_after() { echo $((SECONDS + $1 * ${ZR70_TEST_TIME_FACTOR:-1})); }
 
 # Starts Xvfb on a free display and exports DISPLAY. Sets XVFB_PID. The server
 # must not reset when its last client leaves: a program started in that moment
@@ -25,7 +32,7 @@ xvfb_stop() {
 # expression, waiting up to $2 seconds (default 10). Fails when none shows.
 window_wait() {
     local pattern=$1 timeout=${2:-10} deadline id
-    deadline=$((SECONDS + timeout))
+    deadline=$(deadline_after "$timeout")
     while ((SECONDS < deadline)); do
         id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
         if [[ -n "$id" ]]; then
@@ -85,7 +92,8 @@ dbus_stop() {
 
 # wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
 wait_for() {
-    local deadline=$((SECONDS + $1))
+    local deadline
+    deadline=$(deadline_after "$1")
     shift
     until "$@"; do
         ((SECONDS < deadline)) || return 1

@@ -1,7 +1,7 @@
 #include "preset/sysex_file.h"
+#include "support/files.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -133,13 +133,12 @@ TEST(SysExFileTest, ImportTakesValidMessagesOfTheConverterAndCountsTheRest) {
 }
 
 struct SysExFileIoTest : ::testing::Test {
-    QString path(const QString& name) const { return dir.filePath(name); }
+    QString path(const QString& name) const { return dir.path(name); }
     void write(const QString& name, const Bytes& bytes) const {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        ASSERT_TRUE(dir.write(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<qsizetype>(bytes.size()))));
     }
-    QTemporaryDir dir;
+    testing::TestFolder dir;
 };
 
 TEST_F(SysExFileIoTest, FilesWithoutAValidMessageOrTooLargeAreErrors) {

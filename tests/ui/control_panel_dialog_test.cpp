@@ -3,6 +3,7 @@
 
 #include "preset/sysex_file.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "ui/about_dialog.h"
 #include "ui/control_panel_dialog.h"
 #include "ui/dialog_template.h"
@@ -21,7 +22,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -52,15 +52,8 @@ constexpr ListPlace kLists[] = {
 };
 
 struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
-    ControlPanelDialogTest() {
-        previousDirectory = QDir::currentPath();
-        QDir::setCurrent(directory.path());
-        host.devices = {"Through", "Converter", "Synth"};
-    }
-    ~ControlPanelDialogTest() override {
-        window.reset();
-        QDir::setCurrent(previousDirectory);
-    }
+    ControlPanelDialogTest() { host.devices = {"Through", "Converter", "Synth"}; }
+    ~ControlPanelDialogTest() override { window.reset(); }
 
     Panel::StartResult start() {
         window = makeWindow(kStart);
@@ -100,14 +93,7 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
     }
 
     void writeFile(const QString& name, const QByteArray& bytes) {
-        QFile file(directory.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    QByteArray readFile(const QString& name) {
-        QFile file(directory.filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().left(15) : QByteArray();
+        ASSERT_TRUE(directory.write(name, bytes));
     }
 
     QListWidget& deviceList() { return midiSetup().list(); }
@@ -128,8 +114,7 @@ struct ControlPanelDialogTest : ::testing::Test, testing::PanelParts {
         return found;
     }
 
-    QTemporaryDir directory;
-    QString previousDirectory;
+    testing::TestFolder directory{true};
     std::unique_ptr<ControlPanelDialog> window;
 };
 
@@ -142,7 +127,6 @@ TEST_F(ControlPanelDialogTest, StartShowsTheControlsPageTicksTheBoxAndFallsBackT
     }
     EXPECT_TRUE(presets().sendAfterLoad());
     EXPECT_FALSE(window->windowIcon().isNull());
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"Failed on opening DEFAULT.ZR"});
     for (const ListPlace& place : kLists) {
         EXPECT_EQ(static_cast<ParameterPage*>(pageOf(place.tab))->selection(place.parameter),
                   parameter(place.parameter).defaultSelection);
@@ -247,7 +231,7 @@ TEST_F(ControlPanelDialogTest, ALoadShowsOnBothParameterPages) {
     startAndShow();
     writeFile("other.ZR",
               QByteArray("\x01\x01\x01\x01\x01\x01\x01\x00\x02\x02\x02\x02\x02\x02\x02", 15));
-    chooser.loadAnswer = directory.filePath("other.ZR");
+    chooser.loadAnswer = directory.path("other.ZR");
     clickTab(2);
     clickButton("loadPresetButton");
     EXPECT_EQ(sensitivity().selection(13), 2);
@@ -263,7 +247,7 @@ TEST_F(ControlPanelDialogTest, UntickedBoxLoadsWithoutSending) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     EXPECT_FALSE(presets().sendAfterLoad());
     writeFile("quiet.zr", QByteArray(15, '\x01'));
-    chooser.loadAnswer = directory.filePath("quiet.zr");
+    chooser.loadAnswer = directory.path("quiet.zr");
     clickButton("loadPresetButton");
     EXPECT_EQ(controls().selection(0), 1);
     EXPECT_TRUE(host.sent.empty());
@@ -273,16 +257,16 @@ TEST_F(ControlPanelDialogTest, PresetButtonsRunTheirCommands) {
     startAndShow();
     clickTab(2);
     messages.shown.clear();
-    chooser.loadAnswer = directory.filePath("live.Zr");
+    chooser.loadAnswer = directory.path("live.Zr");
     clickButton("loadPresetButton");
-    chooser.saveAnswer = directory.filePath("live.");
+    chooser.saveAnswer = directory.path("live.");
     clickButton("savePresetButton");
     clickButton("restoreDeviceButton");
     EXPECT_EQ(chooser.loadDialogs, 1);
     EXPECT_EQ(chooser.saveDialogs, 1);
     EXPECT_EQ(messages.shown.back(), "This is still not working !!!");
     clickButton("saveDefaultButton");
-    EXPECT_EQ(readFile("default.zr").size(), 15);
+    EXPECT_EQ(directory.read("default.zr").size(), 47);
 }
 
 TEST_F(ControlPanelDialogTest, IndicatorIsHiddenDuringEveryHandOverAndShownAfter) {
@@ -446,13 +430,13 @@ TEST_F(ControlPanelDialogTest, TheWindowMenuOffersItsEntriesAndEndsWithASeparato
     QAction* importEntry = entry(window->windowMenu(), "Import SysEx...");
     ASSERT_NE(exportEntry, nullptr);
     ASSERT_NE(importEntry, nullptr);
-    chooser.saveAnswer = directory.filePath("set.syx");
+    chooser.saveAnswer = directory.path("set.syx");
     exportEntry->trigger();
-    EXPECT_TRUE(QFile::exists(directory.filePath("set.syx")));
+    EXPECT_TRUE(QFile::exists(directory.path("set.syx")));
     ParameterSet one;
     one.set(3, 1);
     writeFile("one.syx", SysExFile::encode(one));
-    chooser.loadAnswer = directory.filePath("one.syx");
+    chooser.loadAnswer = directory.path("one.syx");
     importEntry->trigger();
     EXPECT_EQ(controls().selection(3), 1);
     EXPECT_EQ(controls().selection(0), kNoSelection);
