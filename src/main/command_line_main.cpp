@@ -10,12 +10,23 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 namespace zr70 {
 
 int commandLineMain(int argc, char* argv[]) {
+    // A mode that uses a MIDI output starts JACK's client at once, so that its
+    // open runs while Qt starts and the preset is read.
+    std::unique_ptr<SystemMidiHost> host;
+    if (std::any_of(argv + 1, argv + argc, [](const char* argument) {
+            return std::string_view(argument) == "--send" ||
+                   std::string_view(argument) == "--list-outputs";
+        })) {
+        host = std::make_unique<SystemMidiHost>();
+    }
     QCoreApplication application(argc, argv);
     // The same name as the panel's, so the same settings file.
     QCoreApplication::setApplicationName(executableBaseName());
@@ -29,7 +40,6 @@ int commandLineMain(int argc, char* argv[]) {
             requested = number;
         }
     });
-    std::unique_ptr<SystemMidiHost> host;
     // Through a file of its own, so that a failed write says why.
     QFile standardOutput;
     standardOutput.open(stdout, QIODevice::WriteOnly);

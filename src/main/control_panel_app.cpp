@@ -84,20 +84,8 @@ int ControlPanelApp::run(SystemMidiHost& host) {
 
 } // namespace zr70
 
-namespace zr70 {
-
-int panelMain(int argc, char* argv[]) {
-    chooseDisplayPlatform();
-    // JACK's client opens on its own thread while Qt starts, and so does the
-    // output stored by name; the panel's start takes it.
-    SystemMidiHost host;
-    QCoreApplication::setApplicationName(executableBaseName());
-    if (const StoredOutput stored = storedOutput(SettingsProfile()); stored.name) {
-        host.openAhead(*stored.name, stored.index);
-    }
+int zr70_run_panel(int argc, char* argv[], zr70::SystemMidiHost& host) {
     QApplication application(argc, argv);
-    ControlPanelApp panel;
+    zr70::ControlPanelApp panel;
     return panel.run(host);
 }
-
-} // namespace zr70

@@ -28,7 +28,8 @@ private:
     QString applicationName_;
 };
 
-/// main() without arguments: the panel. Returns the exit status.
-int panelMain(int argc, char* argv[]);
-
 } // namespace zr70
+
+/// The panel module's entry (see panel_main.h): runs the panel on `host`
+/// until the user closes its window, and returns the exit status.
+extern "C" int zr70_run_panel(int argc, char* argv[], zr70::SystemMidiHost& host);

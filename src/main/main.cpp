@@ -4,7 +4,7 @@
 
 #include "app/termination_signals.h"
 #include "main/command_line_main.h"
-#include "main/control_panel_app.h"
+#include "main/panel_main.h"
 
 int main(int argc, char* argv[]) {
     // Before any thread or JACK client exists.

@@ -180,6 +180,7 @@ struct JackOutput::State {
     jack_ringbuffer_t* ring;
     std::atomic<jack_port_t*> port{nullptr};
     std::atomic<bool> stopped{false};
+    std::atomic<bool> finishing{false}; ///< the client is about to close, connections and all
     std::atomic<std::uint64_t> cycles{0};
     std::atomic<std::int64_t> lastCycle{nowNanoseconds()};
     std::atomic<std::uint16_t> generation{0};
@@ -193,6 +194,7 @@ struct JackOutput::State {
     std::string told;
 
     void openClient();
+    bool registerPort();
     std::vector<std::string> ports() const;
     bool listed(const std::string& port) const;
     MidiResult connect(const std::string& destination);
@@ -258,11 +260,30 @@ void JackOutput::State::openClient() {
     jack_on_info_shutdown(client, &State::serverStopped, this);
     jack_on_shutdown(client, &State::serverGone, this);
     jack_set_process_callback(client, &State::process, this);
+    // Registered before the client runs, the port costs the server less; an
+    // open registers it where this failed.
+    registerPort();
     lastCycle.store(nowNanoseconds(), std::memory_order_release);
     if (jack_activate(client) != 0) {
         jack_client_close(client);
         client = nullptr;
+        port.store(nullptr, std::memory_order_release);
     }
+}
+
+bool JackOutput::State::registerPort() {
+    if (port.load(std::memory_order_acquire) != nullptr) {
+        return true;
+    }
+    jack_port_t* registered =
+        jack_port_register(client, kPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (registered == nullptr) {
+        return false;
+    }
+    // PipeWire renames a client whose name is taken: the port says its own.
+    portName = jack_port_name(registered);
+    port.store(registered, std::memory_order_release);
+    return true;
 }
 
 std::vector<std::string> JackOutput::State::ports() const {
@@ -296,15 +317,8 @@ MidiResult JackOutput::State::connect(const std::string& destination) {
     if (!connected.empty() && connected != destination) {
         disconnect();
     }
-    if (port.load(std::memory_order_acquire) == nullptr) {
-        jack_port_t* registered =
-            jack_port_register(client, kPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        if (registered == nullptr) {
-            return MidiResult::failure(MidiError::OpenFailed, shown(destination));
-        }
-        // PipeWire renames a client whose name is taken: the port says its own.
-        portName = jack_port_name(registered);
-        port.store(registered, std::memory_order_release);
+    if (!registerPort()) {
+        return MidiResult::failure(MidiError::OpenFailed, shown(destination));
     }
     const int result = jack_connect(client, portName.c_str(), destination.c_str());
     if (result != 0 && result != EEXIST) {
@@ -581,9 +595,15 @@ MidiResult JackOutput::close() {
     tell({});
     state_->generation.fetch_add(1, std::memory_order_acq_rel);
     // A server that does not answer is not asked: the thread catches up once
-    // it does.
+    // it does. The disconnect is not waited for: what comes next on JACK's
+    // thread (another open, the end) comes after it, and the end of the
+    // client takes its connections with it.
     if (state_->answering() && !state_->stopped.load(std::memory_order_acquire)) {
-        disconnect(port);
+        thread_.start([state = state_, port] {
+            if (!state->finishing.load(std::memory_order_acquire) && state->connected == port) {
+                state->disconnect();
+            }
+        });
     }
     return result;
 }
@@ -623,6 +643,7 @@ void JackOutput::dropAhead() {
 }
 
 bool JackOutput::finish() {
+    state_->finishing.store(true, std::memory_order_release);
     return thread_.finish([state = state_] {
         if (state->client != nullptr) {
             // The port and its connection go with the client.
