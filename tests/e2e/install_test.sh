@@ -18,6 +18,8 @@ check() {
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "not ok - cmake --install"; exit 1; }
 share=$prefix/share
 check "the program is installed" test -x "$prefix/bin/zr70"
+check "the panel's module is installed where the program finds it" \
+    bash -c "ls '$prefix'/lib*/*zr70/zr70-panel.so '$prefix'/lib*/*/zr70/zr70-panel.so 2>/dev/null | grep -q ."
 check "the launcher entry is valid" desktop-file-validate "$share/applications/org.example.zr70.desktop"
 check "the AppStream metainfo is valid" \
     appstreamcli validate --no-net --pedantic "$share/metainfo/org.example.zr70.metainfo.xml"
