@@ -40,8 +40,8 @@ int panelMain(int argc, char* argv[]) {
     }
     const QByteArray module = panelModule().toLocal8Bit();
     void* loaded = dlopen(module.constData(), RTLD_NOW | RTLD_LOCAL);
-    const auto run = loaded != nullptr ? reinterpret_cast<RunPanel>(dlsym(loaded, "zr70_run_panel"))
-                                       : nullptr;
+    const auto run =
+        loaded != nullptr ? reinterpret_cast<RunPanel>(dlsym(loaded, "zr70_run_panel")) : nullptr;
     if (run == nullptr) {
         std::fprintf(stderr, "%s: the panel cannot be loaded: %s\n",
                      qPrintable(QCoreApplication::applicationName()), dlerror());

@@ -237,7 +237,7 @@ TEST_F(PanelTest, ThePresetButtonsTestTheNameAndSayWhatWentWrongWithoutChangingA
               {"Failed on opening " + directory.path().toUpper().toStdString() +
                "/R\u00f6CK-%S.ZR"}},
              {true, directory.path("old.zr"), {}}, // replaced without a question
-             {true, deep + "/live.zr", {}},            // however long the path
+             {true, deep + "/live.zr", {}},        // however long the path
              {false, deep + "/live.zr", {}},
          }) {
         messages.shown.clear();
