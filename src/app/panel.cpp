@@ -151,30 +151,28 @@ bool Panel::saveDefault() {
     return save(QString::fromLatin1(PresetFile::kDefaultName));
 }
 
-void Panel::loadChosenPreset() {
-    const std::optional<QString> path = chooser_.chooseFileToLoad();
-    if (!path) {
-        return;
-    }
-    if (!PresetFile::hasExtension(*path)) {
-        messages_.show(kWrongTypeText);
-        return;
+std::optional<QString> Panel::choosePreset(bool toSave) {
+    const std::optional<QString> path =
+        toSave ? chooser_.chooseFileToSave() : chooser_.chooseFileToLoad();
+    if (path && !PresetFile::hasExtension(*path)) {
+        messages_.show(toSave ? kWrongExtensionText : kWrongTypeText);
+        return std::nullopt;
     }
     // The whole path goes on, however long: a path cut short would name
     // another file.
-    load(*path);
+    return path;
+}
+
+void Panel::loadChosenPreset() {
+    if (const std::optional<QString> path = choosePreset(false)) {
+        load(*path);
+    }
 }
 
 void Panel::saveChosenPreset() {
-    const std::optional<QString> path = chooser_.chooseFileToSave();
-    if (!path) {
-        return;
+    if (const std::optional<QString> path = choosePreset(true)) {
+        save(*path);
     }
-    if (!PresetFile::hasExtension(*path)) {
-        messages_.show(kWrongExtensionText);
-        return;
-    }
-    save(*path);
 }
 
 void Panel::restoreDevice() {

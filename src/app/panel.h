@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,9 @@ signals:
 
 private:
     void loaded();
+    /// A preset file chosen in the dialog, when the user chose one whose name
+    /// passes the extension test; a name that does not is told so.
+    std::optional<QString> choosePreset(bool toSave);
     void sendAll();
     /// Hands one message over; false when the output refused it.
     bool transmit(const MessageBytes& message);
