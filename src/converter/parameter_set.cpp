@@ -16,15 +16,6 @@ void ParameterSet::set(ParameterIndex index, int selection) {
     selections_[slot(index)] = isValidSelection(index, selection) ? selection : kNoSelection;
 }
 
-MessageBytes messageFor(ParameterIndex index, int selection) {
-    ParameterMessage message;
-    message.set(index, valueByte(index, selection));
-    message.updateChecksum();
-    MessageBytes bytes{};
-    std::ranges::copy(message.bytes(), bytes.begin());
-    return bytes;
-}
-
 std::vector<MessageBytes> sendAllMessages(const ParameterSet& set) {
     std::vector<MessageBytes> messages;
     for (ParameterIndex index : kSendAllOrder) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "parameter_message.h"
-#include "parameter_table.h"
+#include "converter/message.h"
+#include "converter/parameter_table.h"
 
 #include <array>
 #include <cstdint>
@@ -33,12 +33,6 @@ private:
 
     std::array<int, kParameterCount> selections_{};
 };
-
-using MessageBytes = std::array<std::uint8_t, ParameterMessage::kSize>;
-
-/// The data-set message for one parameter's selection, checksum included.
-/// The selection must be valid.
-MessageBytes messageFor(ParameterIndex index, int selection);
 
 /// The messages of a send-all, in send-all order; parameters without a
 /// selection are left out.

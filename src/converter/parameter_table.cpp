@@ -19,27 +19,24 @@ constexpr std::array kTouch{"Finger"sv, "Normal"sv, "Hard"sv, "No dynamics"sv};
 constexpr std::array kPickup{"1"sv, "2"sv, "3"sv, "4"sv, "5"sv, "6"sv, "7"sv, "8"sv};
 constexpr std::array kMasterTune{"440.0 Hz"sv, "442.0 Hz"sv};
 
-constexpr auto C = Page::Controls;
-constexpr auto S = Page::Sensitivity;
-
 // clang-format off
 const std::array<DeviceParameter, kParameterCount> kTable{{
-    // index  label                 page  value list     default  value byte offset
-    {  0,     "Midi channel",       C,    kChannels,     0,       0  },
-    {  1,     "Bender Rng.",        C,    kBendRanges,   0,       0  },
-    {  2,     "Play Mode",          C,    kPlayModes,    0,       0  },
-    {  3,     "Octave shift",       C,    kOctaves,      1,       63 },
-    {  4,     "Bender Thin",        C,    kBenderThin,   1,       0  },
-    {  5,     "Attack Filter",      C,    kOffOn,        0,       0  },
-    {  6,     "Pedal Assign",       C,    kPedalAssign,  0,       0  },
-    {  7,     "Touch Sensitivity",  S,    kTouch,        1,       0  },
-    {  8,     "Pick. E1",           S,    kPickup,       3,       0  },
-    {  9,     "Pick. H",            S,    kPickup,       3,       0  },
-    { 10,     "Pick. G",            S,    kPickup,       3,       0  },
-    { 11,     "Pick. D",            S,    kPickup,       3,       0  },
-    { 12,     "Pick. A",            S,    kPickup,       3,       0  },
-    { 13,     "Pick. E2",           S,    kPickup,       3,       0  },
-    { 14,     "Master Tune",        C,    kMasterTune,   0,       0  },
+    // index  key                   label                value list     default  value byte offset
+    {  0,     "midiChannel",        "Midi channel",      kChannels,     0,       0  },
+    {  1,     "benderRange",        "Bender Rng.",       kBendRanges,   0,       0  },
+    {  2,     "playMode",           "Play Mode",         kPlayModes,    0,       0  },
+    {  3,     "octaveShift",        "Octave shift",      kOctaves,      1,       63 },
+    {  4,     "benderThin",         "Bender Thin",       kBenderThin,   1,       0  },
+    {  5,     "attackFilter",       "Attack Filter",     kOffOn,        0,       0  },
+    {  6,     "pedalAssign",        "Pedal Assign",      kPedalAssign,  0,       0  },
+    {  7,     "touchSensitivity",   "Touch Sensitivity", kTouch,        1,       0  },
+    {  8,     "pickE1",             "Pick. E1",          kPickup,       3,       0  },
+    {  9,     "pickH",              "Pick. H",           kPickup,       3,       0  },
+    { 10,     "pickG",              "Pick. G",           kPickup,       3,       0  },
+    { 11,     "pickD",              "Pick. D",           kPickup,       3,       0  },
+    { 12,     "pickA",              "Pick. A",           kPickup,       3,       0  },
+    { 13,     "pickE2",             "Pick. E2",          kPickup,       3,       0  },
+    { 14,     "masterTune",         "Master Tune",       kMasterTune,   0,       0  },
 }};
 // clang-format on
 

@@ -15,13 +15,14 @@ inline constexpr int kParameterCount = 15;
 /// Selection index of a list that has no entry selected.
 inline constexpr int kNoSelection = -1;
 
-enum class Page { Controls, Sensitivity };
-
+/// A converter parameter: what the window shows of it, and what goes to the
+/// converter. The window's lists, the command line's names and values and the
+/// messages are all made from this one table.
 struct DeviceParameter {
     ParameterIndex index;
-    std::string_view label;
-    Page page;
-    std::span<const std::string_view> values;
+    std::string_view key;   ///< its name in code: "playMode" (the window's list is "playModeList")
+    std::string_view label; ///< as the window shows it beside its list: "Play Mode"
+    std::span<const std::string_view> values; ///< the list's entries, in list order
     int defaultSelection;
     int valueOffset; ///< added to the selection index to give the value byte
 };

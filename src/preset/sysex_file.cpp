@@ -1,6 +1,6 @@
 #include "preset/sysex_file.h"
 
-#include "converter/parameter_message.h"
+#include "converter/message.h"
 
 #include <algorithm>
 #include <vector>
@@ -12,8 +12,7 @@ constexpr std::uint8_t kStart = 0xF0;
 constexpr std::uint8_t kEnd = 0xF7;
 
 /// F0 41 10 70 12 00 00: manufacturer, device, model, data set, address high.
-constexpr std::array<std::uint8_t, ParameterMessage::kAddressLow> kHeader{0xF0, 0x41, 0x10, 0x70,
-                                                                          0x12, 0x00, 0x00};
+constexpr std::array<std::uint8_t, kAddressByte> kHeader{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00};
 
 bool isStatus(std::uint8_t byte) {
     return byte >= 0x80;
@@ -28,17 +27,17 @@ bool isRealTime(std::uint8_t byte) {
 /// Applies one complete message (F0 ... F7) to `set` when it is a valid
 /// data-set message of the converter.
 bool applyMessage(std::span<const std::uint8_t> message, ParameterSet& set) {
-    if (message.size() != ParameterMessage::kSize ||
+    if (message.size() != kMessageSize ||
         !std::equal(kHeader.begin(), kHeader.end(), message.begin())) {
         return false;
     }
-    const int index = message[ParameterMessage::kAddressLow];
+    const int index = message[kAddressByte];
     if (index >= kParameterCount) {
         return false;
     }
-    const int selection = message[ParameterMessage::kValue] - parameter(index).valueOffset;
+    const int selection = message[kValueByte] - parameter(index).valueOffset;
     if (!isValidSelection(index, selection) ||
-        message[ParameterMessage::kChecksum] != ParameterMessage::checksum(message.subspan(5, 4))) {
+        message[kChecksumByte] != checksum(message.subspan(5, 4))) {
         return false;
     }
     set.set(index, selection);
@@ -76,7 +75,7 @@ SysExFile::Import SysExFile::decode(std::span<const std::uint8_t> bytes) {
         std::vector<std::uint8_t> message{kStart};
         std::size_t end = at + 1;
         for (; end < bytes.size() && (!isStatus(bytes[end]) || isRealTime(bytes[end])); ++end) {
-            if (!isRealTime(bytes[end]) && message.size() <= ParameterMessage::kSize) {
+            if (!isRealTime(bytes[end]) && message.size() <= kMessageSize) {
                 message.push_back(bytes[end]);
             }
         }

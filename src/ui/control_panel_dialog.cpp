@@ -52,8 +52,10 @@ ControlPanelDialog::ControlPanelDialog(Panel& panel, QPoint startPosition)
     // The window menu: what a title bar menu offers for a window of fixed
     // size, and later the SysEx and About entries.
     windowMenu_ = new QMenu(this);
-    windowMenu_->addAction(tr("Mi&nimize"), this, &QWidget::showMinimized);
-    windowMenu_->addAction(tr("&Close"), this, &QWidget::close);
+    windowMenu_->addAction(tr("Mi&nimize"), this, &QWidget::showMinimized)
+        ->setObjectName(QString::fromLatin1(names::kMinimizeAction));
+    windowMenu_->addAction(tr("&Close"), this, &QWidget::close)
+        ->setObjectName(QString::fromLatin1(names::kCloseAction));
 }
 
 Panel::StartResult ControlPanelDialog::initialise() {
@@ -63,9 +65,12 @@ Panel::StartResult ControlPanelDialog::initialise() {
     initialised_ = true;
 
     windowMenu_->addSeparator();
-    windowMenu_->addAction(tr("Export SysEx..."), &panel_, &Panel::exportChosenSysEx);
-    windowMenu_->addAction(tr("Import SysEx..."), &panel_, &Panel::importChosenSysEx);
+    windowMenu_->addAction(tr("Export SysEx..."), &panel_, &Panel::exportChosenSysEx)
+        ->setObjectName(QString::fromLatin1(names::kExportSysExAction));
+    windowMenu_->addAction(tr("Import SysEx..."), &panel_, &Panel::importChosenSysEx)
+        ->setObjectName(QString::fromLatin1(names::kImportSysExAction));
     if (QAction* about = appendAboutEntry(*windowMenu_, toQString(kAboutMenuText))) {
+        about->setObjectName(QString::fromLatin1(names::kAboutAction));
         connect(about, &QAction::triggered, this, &ControlPanelDialog::openAbout);
     }
     setWindowIcon(programIcon());

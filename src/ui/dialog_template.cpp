@@ -22,7 +22,8 @@ namespace zr70 {
 namespace {
 
 QString textOf(const ControlTemplate& control) {
-    return toQString(control.text);
+    return toQString(control.parameter == kNoParameter ? control.text
+                                                       : parameter(control.parameter).label);
 }
 
 Qt::Alignment alignmentOf(const ControlTemplate& control) {
@@ -44,6 +45,12 @@ QWidget* createDropDownList(const ControlTemplate& control, QWidget& parent,
     list->setMaxVisibleItems(std::max(1, (openRect.height() - closedHeight) / entryHeight));
     list->setGeometry(openRect.x(), openRect.y(), openRect.width(), closedHeight);
     list->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+    if (control.parameter != kNoParameter) {
+        for (std::string_view value : parameter(control.parameter).values) {
+            list->addItem(toQString(value));
+        }
+        list->setCurrentIndex(-1);
+    }
     return list;
 }
 
@@ -160,13 +167,20 @@ std::vector<QWidget*> buildFromTemplate(QWidget& window, const DialogTemplate& l
     for (const ControlTemplate& control : layout.controls) {
         QWidget* widget = createControl(control, window, units.toPixels(control.rect));
         widget->setProperty(kControlIdProperty, control.id);
-        widget->setObjectName(toQString(control.name));
+        widget->setObjectName(control.kind == ControlKind::DropDownList &&
+                                      control.parameter != kNoParameter
+                                  ? parameterListName(control.parameter)
+                                  : toQString(control.name));
         // A list would take the right-click and the Menu key and do nothing.
         widget->setContextMenuPolicy(Qt::NoContextMenu);
         controls.push_back(widget);
     }
     labelLists(layout.controls, controls);
     return controls;
+}
+
+QString parameterListName(ParameterIndex index) {
+    return toQString(parameter(index).key) + QStringLiteral("List");
 }
 
 int controlId(const QWidget& control) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "converter/parameter_table.h"
 #include "ui/dialog_units.h"
 
 #include <QString>
@@ -13,6 +14,9 @@ namespace zr70 {
 
 /// Id of a control that the program never addresses (labels, the About texts).
 inline constexpr int kNoId = -1;
+
+/// The parameter of a control that shows none.
+inline constexpr ParameterIndex kNoParameter = -1;
 
 enum class ControlKind {
     TabControl,      ///< one row of tabs over a framed pane
@@ -36,7 +40,25 @@ struct ControlTemplate {
     DialogRect rect;
     TextAlign align;
     bool tabStop;
+    /// The parameter whose label (a Label) or list (a DropDownList) this is:
+    /// its text, object name and entries come from the parameter table.
+    ParameterIndex parameter = kNoParameter;
 };
+
+/// The label of a parameter, as a row of a template.
+constexpr ControlTemplate parameterLabel(ParameterIndex index, DialogRect rect,
+                                         TextAlign align = TextAlign::Left) {
+    return {kNoId, "", ControlKind::Label, "", rect, align, false, index};
+}
+
+/// The drop-down list of a parameter, as a row of a template: one tab stop,
+/// the table's entries in their order, no selection.
+constexpr ControlTemplate parameterList(int id, ParameterIndex index, DialogRect rect) {
+    return {id, "", ControlKind::DropDownList, "", rect, TextAlign::Left, true, index};
+}
+
+/// The object name of a parameter's list: "playModeList".
+QString parameterListName(ParameterIndex index);
 
 /// A window laid out in dialog units: caption, client size and its controls in
 /// template order, which is also the keyboard order.

@@ -16,23 +16,17 @@
 
 namespace zr70 {
 
-ParameterPage::ParameterPage(const DialogTemplate& layout, Page page, QWidget* parent)
-    : QWidget(parent) {
-    buildFromTemplate(*this, layout);
-    for (const DeviceParameter& parameter : parameterTable()) {
-        if (parameter.page != page) {
+ParameterPage::ParameterPage(const DialogTemplate& layout, QWidget* parent) : QWidget(parent) {
+    const std::vector<QWidget*> built = buildFromTemplate(*this, layout);
+    for (std::size_t at = 0; at < built.size(); ++at) {
+        const ControlTemplate& row = layout.controls[at];
+        auto* list = qobject_cast<QComboBox*>(built[at]);
+        if (list == nullptr || row.parameter == kNoParameter) {
             continue;
         }
-        QComboBox* list = findControl<QComboBox>(
-            *this, kParameterListNames[static_cast<std::size_t>(parameter.index)]);
-        Q_ASSERT(list != nullptr);
-        for (std::string_view value : parameter.values) {
-            list->addItem(toQString(value));
-        }
-        list->setCurrentIndex(-1);
         // activated comes with every pick by the user, also of the entry that
         // is already selected, and never with a selection made by the program.
-        const ParameterIndex index = parameter.index;
+        const ParameterIndex index = row.parameter;
         connect(list, &QComboBox::activated, this,
                 [this, index](int selection) { emit picked(index, selection); });
         lists_[static_cast<std::size_t>(index)] = list;
@@ -59,11 +53,10 @@ void ParameterPage::showSelections(const ParameterSet& selections) {
     }
 }
 
-ControlsPage::ControlsPage(QWidget* parent)
-    : ParameterPage(kControlsPageTemplate, Page::Controls, parent) {}
+ControlsPage::ControlsPage(QWidget* parent) : ParameterPage(kControlsPageTemplate, parent) {}
 
 SensitivityPage::SensitivityPage(QWidget* parent)
-    : ParameterPage(kSensitivityPageTemplate, Page::Sensitivity, parent) {}
+    : ParameterPage(kSensitivityPageTemplate, parent) {}
 
 PresetsPage::PresetsPage(QWidget* parent) : QWidget(parent) {
     buildFromTemplate(*this, kPresetsPageTemplate);

@@ -16,8 +16,8 @@ namespace zr70 {
 
 struct DialogTemplate;
 
-/// A page of parameter lists. Each list is filled from the parameter table in
-/// table order and starts without a selection. A pick by the user, also of the
+/// A page of parameter lists, as its template places them; each starts
+/// without a selection. A pick by the user, also of the
 /// entry already selected, is reported as picked; what the program shows
 /// reports nothing.
 class ParameterPage : public QWidget {
@@ -36,7 +36,7 @@ signals:
     void picked(int index, int selection);
 
 protected:
-    ParameterPage(const DialogTemplate& layout, Page page, QWidget* parent);
+    ParameterPage(const DialogTemplate& layout, QWidget* parent);
 
 private:
     std::array<QComboBox*, kParameterCount> lists_{};

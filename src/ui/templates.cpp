@@ -19,44 +19,45 @@ constexpr ControlTemplate kMainWindowControls[] = {
     { 1025,   "transmitIndicator",    FilledRectangle, "",   {208, 2,   7,  7}, Left,  kNoTabStop },
 };
 
-// Controls page, 208 x 69. Each label comes just before its list.
+// Controls page, 208 x 69. Each label comes just before its list; the texts
+// and entries are the parameter's own.
 constexpr ControlTemplate kControlsPageControls[] = {
-    // id     name                    kind          text             x    y   w   h    align  tab stop
-    { kNoId,  "",                     Label,        "Midi channel",  {5,   8, 41,  8}, Left,  kNoTabStop },
-    { 1007,   "midiChannelList",      DropDownList, "",              {50,  6, 50, 75}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Bender Rng.",   {5,  23, 41,  8}, Left,  kNoTabStop },
-    { 1008,   "benderRangeList",      DropDownList, "",              {50, 21, 50, 55}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Octave shift",  {5,  38, 41,  8}, Left,  kNoTabStop },
-    { 1009,   "octaveShiftList",      DropDownList, "",              {50, 36, 50, 55}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Bender Thin",   {5,  53, 41,  8}, Left,  kNoTabStop },
-    { 1010,   "benderThinList",       DropDownList, "",              {50, 51, 50, 55}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Master Tune",   {105, 8, 41,  8}, Left,  kNoTabStop },
-    { 1012,   "masterTuneList",       DropDownList, "",              {150, 6, 50, 55}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Play Mode",     {105,23, 41,  8}, Left,  kNoTabStop },
-    { 1013,   "playModeList",         DropDownList, "",              {150,21, 50, 55}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Attack Filter", {105,38, 41,  8}, Left,  kNoTabStop },
-    { 1014,   "attackFilterList",     DropDownList, "",              {150,36, 50, 55}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Pedal Assign",  {105,53, 41,  8}, Left,  kNoTabStop },
-    { 1015,   "pedalAssignList",      DropDownList, "",              {150,51, 50, 55}, Left,  kTabStop   },
+    //             id    parameter x    y   w   h
+    parameterLabel(      0,  {5,   8, 41,  8}),
+    parameterList(1007,  0,  {50,  6, 50, 75}),
+    parameterLabel(      1,  {5,  23, 41,  8}),
+    parameterList(1008,  1,  {50, 21, 50, 55}),
+    parameterLabel(      3,  {5,  38, 41,  8}),
+    parameterList(1009,  3,  {50, 36, 50, 55}),
+    parameterLabel(      4,  {5,  53, 41,  8}),
+    parameterList(1010,  4,  {50, 51, 50, 55}),
+    parameterLabel(     14,  {105, 8, 41,  8}),
+    parameterList(1012, 14,  {150, 6, 50, 55}),
+    parameterLabel(      2,  {105,23, 41,  8}),
+    parameterList(1013,  2,  {150,21, 50, 55}),
+    parameterLabel(      5,  {105,38, 41,  8}),
+    parameterList(1014,  5,  {150,36, 50, 55}),
+    parameterLabel(      6,  {105,53, 41,  8}),
+    parameterList(1015,  6,  {150,51, 50, 55}),
 };
 
 // QD4C Sensitivity page, 208 x 69. "Touch Sensitivity" stands above its list.
 constexpr ControlTemplate kSensitivityPageControls[] = {
-    // id     name                    kind          text                 x    y   w   h    align  tab stop
-    { kNoId,  "",                     Label,        "Pick. E1",          {2,  16, 34,  8}, Right, kNoTabStop },
-    { 1015,   "pickE1List",           DropDownList, "",                  {40, 13, 25, 75}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Pick. H",           {10, 31, 26,  8}, Right, kNoTabStop },
-    { 1016,   "pickHList",            DropDownList, "",                  {40, 28, 25, 75}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Pick. G",           {10, 45, 26,  8}, Right, kNoTabStop },
-    { 1017,   "pickGList",            DropDownList, "",                  {40, 43, 25, 75}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Pick. D",           {75, 16, 26,  8}, Left,  kNoTabStop },
-    { 1018,   "pickDList",            DropDownList, "",                  {105,13, 25, 75}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Pick. A",           {75, 31, 26,  8}, Left,  kNoTabStop },
-    { 1019,   "pickAList",            DropDownList, "",                  {105,28, 25, 75}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Pick. E2",          {69, 45, 32,  8}, Left,  kNoTabStop },
-    { 1020,   "pickE2List",           DropDownList, "",                  {105,43, 25, 75}, Left,  kTabStop   },
-    { kNoId,  "",                     Label,        "Touch Sensitivity", {139,31, 55,  8}, Left,  kNoTabStop },
-    { 1021,   "touchSensitivityList", DropDownList, "",                  {139,43, 60, 75}, Left,  kTabStop   },
+    //             id    parameter x    y   w   h    align
+    parameterLabel(      8,  {2,  16, 34,  8}, Right),
+    parameterList(1015,  8,  {40, 13, 25, 75}),
+    parameterLabel(      9,  {10, 31, 26,  8}, Right),
+    parameterList(1016,  9,  {40, 28, 25, 75}),
+    parameterLabel(     10,  {10, 45, 26,  8}, Right),
+    parameterList(1017, 10,  {40, 43, 25, 75}),
+    parameterLabel(     11,  {75, 16, 26,  8}),
+    parameterList(1018, 11,  {105,13, 25, 75}),
+    parameterLabel(     12,  {75, 31, 26,  8}),
+    parameterList(1019, 12,  {105,28, 25, 75}),
+    parameterLabel(     13,  {69, 45, 32,  8}),
+    parameterList(1020, 13,  {105,43, 25, 75}),
+    parameterLabel(      7,  {139,31, 55,  8}),
+    parameterList(1021,  7,  {139,43, 60, 75}),
 };
 
 // Presets page, 208 x 69. No button is the default button.

@@ -28,14 +28,13 @@ inline constexpr const char* kRestoreDevice = "restoreDeviceButton";
 inline constexpr const char* kSendAfterLoad = "sendAfterLoadBox";
 inline constexpr const char* kDeviceList = "deviceList";
 inline constexpr const char* kPages = "pages";
+// The entries of the window's menu.
+inline constexpr const char* kMinimizeAction = "minimizeAction";
+inline constexpr const char* kCloseAction = "closeAction";
+inline constexpr const char* kExportSysExAction = "exportSysExAction";
+inline constexpr const char* kImportSysExAction = "importSysExAction";
+inline constexpr const char* kAboutAction = "aboutAction";
 } // namespace names
-
-/// The object name of each parameter's drop-down list, by parameter index.
-inline constexpr std::array<const char*, 15> kParameterListNames{
-    "midiChannelList", "benderRangeList",  "playModeList",    "octaveShiftList",
-    "benderThinList",  "attackFilterList", "pedalAssignList", "touchSensitivityList",
-    "pickE1List",      "pickHList",        "pickGList",       "pickDList",
-    "pickAList",       "pickE2List",       "masterTuneList"};
 
 /// The tab labels, one space on each side, in page order.
 inline constexpr std::array<std::string_view, 4> kTabLabels{" Controls ", " QD4C Sensitivity ",

@@ -406,14 +406,9 @@ TEST_F(ControlPanelDialogTest, TheCloseBoxEndsTheRun) {
     EXPECT_EQ(window->result(), QDialog::Rejected);
 }
 
-/// The entry of `menu` whose text is `text`, nullptr when there is none.
-QAction* entry(const QMenu& menu, const QString& text) {
-    for (QAction* action : menu.actions()) {
-        if (action->text() == text) {
-            return action;
-        }
-    }
-    return nullptr;
+/// The entry of `menu` of that object name, nullptr when there is none.
+QAction* entry(const QMenu& menu, const char* name) {
+    return menu.findChild<QAction*>(QString::fromLatin1(name));
 }
 
 TEST_F(ControlPanelDialogTest, TheWindowMenuOffersItsEntriesAndEndsWithASeparatorAndAbout) {
@@ -421,13 +416,14 @@ TEST_F(ControlPanelDialogTest, TheWindowMenuOffersItsEntriesAndEndsWithASeparato
     const QList<QAction*> actions = window->windowMenu().actions();
     ASSERT_GE(actions.size(), 2);
     EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.back(), entry(window->windowMenu(), names::kAboutAction));
     EXPECT_EQ(actions.back()->text(), QString("&About ZR70..."));
     QMenu empty;
     EXPECT_EQ(ControlPanelDialog::appendAboutEntry(empty, QString()), nullptr);
     EXPECT_TRUE(empty.actions().isEmpty());
 
-    QAction* exportEntry = entry(window->windowMenu(), "Export SysEx...");
-    QAction* importEntry = entry(window->windowMenu(), "Import SysEx...");
+    QAction* exportEntry = entry(window->windowMenu(), names::kExportSysExAction);
+    QAction* importEntry = entry(window->windowMenu(), names::kImportSysExAction);
     ASSERT_NE(exportEntry, nullptr);
     ASSERT_NE(importEntry, nullptr);
     chooser.saveAnswer = directory.path("set.syx");
@@ -496,9 +492,9 @@ TEST_F(ControlPanelDialogTest, TheMenuKeyAndARightClickOpenTheWindowMenuOverEver
 TEST_F(ControlPanelDialogTest, MinimizeAndCloseGoToTheWindowsOwnHandling) {
     startAndShow();
     testing::ModalWatch watch;
-    entry(window->windowMenu(), "Mi&nimize")->trigger();
+    entry(window->windowMenu(), names::kMinimizeAction)->trigger();
     EXPECT_TRUE(window->isMinimized());
-    entry(window->windowMenu(), "&Close")->trigger();
+    entry(window->windowMenu(), names::kCloseAction)->trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(watch.count(), 0);
 }

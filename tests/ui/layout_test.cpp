@@ -226,8 +226,7 @@ TEST_F(LayoutTest, EachParameterListFollowsItsLabelAndShowsItsEntries) {
                 continue;
             }
             SCOPED_TRACE(std::string(parameter.label));
-            EXPECT_EQ(list->objectName(),
-                      kParameterListNames[static_cast<std::size_t>(parameter.index)]);
+            EXPECT_EQ(list->objectName(), parameterListName(parameter.index));
             // The label just before the list in template order names it.
             const qsizetype at = children.indexOf(list);
             ASSERT_GT(at, 0);
@@ -264,7 +263,7 @@ TEST_F(LayoutTest, DropDownListsOpenToTheHeightOfTheirLayout) {
                 continue;
             }
             SCOPED_TRACE(row.id);
-            auto* list = findControl<QComboBox>(*page, std::string(row.name).c_str());
+            auto* list = page->findChild<QComboBox*>(parameterListName(row.parameter));
             ASSERT_NE(list, nullptr);
             // The closed list and its drop-down part stay inside the opened height.
             const QRect open = pixels({row.rect.x, row.rect.y, row.rect.width, row.rect.height});
