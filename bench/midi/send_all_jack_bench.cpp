@@ -52,11 +52,11 @@ void BM_SendAllToJackReceiver(benchmark::State& state) {
         for (auto _ : state) {
             const auto start = std::chrono::steady_clock::now();
             for (const MessageBytes& message : sendAllMessages(selections)) {
-                refused += port.send(message).ok() ? 0 : 1;
+                refused += host.send(message).ok() ? 0 : 1;
             }
             const auto end = std::chrono::steady_clock::now();
             state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-            refused += port.flush().result.ok() ? 0 : 1;
+            refused += host.flush().result.ok() ? 0 : 1;
             flushSeconds +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - end).count();
             ++sendAlls;

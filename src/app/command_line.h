@@ -4,9 +4,13 @@
 #include "midi/midi_host.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 class QTextStream;
 
@@ -22,10 +26,52 @@ enum CommandLineStatus : int {
     kEndedBySignal = 128,
 };
 
+/// What the command line is asked to do, read once from its arguments:
+///
+///   --list-outputs                     one line per output: index, tab, name
+///   --list-parameters                  one line per parameter: number, label, entries
+///   --send FILE.zr [--output OUT]      the preset's send-all messages to one output
+///   --set NAME=VALUE... [--output OUT] one message per parameter named, in that order
+///   --show FILE                        a preset or SysEx file's parameters, in words
+///   --edit FILE.zr NAME=VALUE...       a preset file with those parameters changed
+///   --export-syx FILE.zr OUT.syx       the same messages as a SysEx file
+///   --import-syx IN.syx OUT.zr         a SysEx file's settings as a preset
+///   --help, --version
+struct CommandLineRequest {
+    enum class Mode {
+        None,
+        Help,
+        Version,
+        ListOutputs,
+        ListParameters,
+        Send,
+        Set,
+        Show,
+        Edit,
+        ExportSysEx,
+        ImportSysEx,
+    };
+    Mode mode = Mode::None;
+    /// File names and NAME=VALUE settings, each as the bytes it was given as.
+    std::vector<std::string> operands;
+    std::optional<std::string> output;
+    /// Why the arguments are not understood; empty when they are.
+    std::string usageError;
+
+    /// Whether the mode uses a MIDI output, so that the outputs can start
+    /// opening while the rest of the program starts.
+    bool usesMidi() const {
+        return mode == Mode::ListOutputs || mode == Mode::Send || mode == Mode::Set;
+    }
+};
+
+/// Reads the arguments after the program's name.
+CommandLineRequest parseCommandLine(std::span<const std::string> arguments);
+
 /// What the command line works with besides its arguments.
 struct CommandLineContext {
-    /// The MIDI host, made on first use: modes that only convert files never
-    /// touch a MIDI system.
+    /// The MIDI host, made on first use: modes that only read or write files
+    /// never touch a MIDI system.
     std::function<MidiHost&()> host;
     /// The settings file, only ever read.
     const Settings& settings;
@@ -37,22 +83,17 @@ struct CommandLineContext {
     std::function<int()> endRequested = {};
 };
 
-/// The program without a window. `arguments` are the whole command line, the
-/// program's own name first:
-///
-///   --list-outputs                  one line per output: index, tab, name
-///   --send FILE.zr [--output OUT]   the preset's send-all messages to one output
-///   --export-syx FILE.zr OUT.syx    the same messages as a SysEx file
-///   --import-syx IN.syx OUT.zr      a SysEx file's settings as a preset
-///   --help, --version
-///
-/// Each failure writes one line to `err`, and so does a failure to write
-/// `out`. Returns a CommandLineStatus; after a request to end, kEndedBySignal
-/// + its number and one line.
-int runCommandLine(const QStringList& arguments, CommandLineContext context);
+/// The program without a window. Each failure writes one line to `err`, and
+/// so does a failure to write `out`; every name in what it writes (a file's,
+/// an output's) stands on one line, escaped as printable() does. Returns a
+/// CommandLineStatus; after a request to end, kEndedBySignal + its number and
+/// one line.
+int runCommandLine(const CommandLineRequest& request, CommandLineContext context);
 
-/// The program's arguments as runCommandLine takes them: each one's bytes as
-/// they are (see decodeFileName), so that a file name names the same file.
-QStringList commandLineArguments(int argc, char* argv[]);
+/// `bytes` (a name, or what the user gave) as it can stand in one line of
+/// output: UTF-8 characters stay, a backslash becomes \\, a newline \n, a tab
+/// \t, and every other control character and every byte that is no part of a
+/// UTF-8 character \xNN.
+QString printable(std::string_view bytes);
 
 } // namespace zr70

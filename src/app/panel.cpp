@@ -12,7 +12,6 @@
 namespace zr70 {
 namespace {
 
-constexpr std::string_view kNoDevicesText = "No MIDI out devices found";
 constexpr std::string_view kBusyText = "Selected device is busy";
 constexpr std::string_view kCloseFailedText = "Unable to close MIDI OUT";
 
@@ -28,9 +27,9 @@ Panel::~Panel() = default;
 Panel::StartResult Panel::start() {
     // The flag is set before "default.zr" loads, so the start-up load sends.
     setSendAfterLoad(true);
-    if (const OutputList& listed = port_->list(); listed.names.empty()) {
-        // A JACK server that did not answer is not one that is missing.
-        messages_.show(listed.problem.ok() ? std::string(kNoDevicesText) : listed.problem.text);
+    port_->list();
+    if (const std::optional<std::string> none = port_->whyNoOutputs()) {
+        messages_.show(*none);
         return StartResult::EndProgram;
     }
     const std::vector<std::string>& names = port_->outputNames();
@@ -46,7 +45,7 @@ Panel::StartResult Panel::start() {
     emit outputsListed();
     // The port is open by now, so a default preset that loads goes to the
     // converter at once.
-    if (!load(QString::fromLatin1(PresetFile::kDefaultName))) {
+    if (!load(FileName(PresetFile::kDefaultName))) {
         selections_ = ParameterSet::defaults();
         emit selectionsChanged();
     }
@@ -54,7 +53,9 @@ Panel::StartResult Panel::start() {
 }
 
 void Panel::shutDown() {
-    if (!port_->shutDown()) {
+    // A message that may not have arrived was told about when it was sent;
+    // here only a close the system refused counts.
+    if (port_->shutDown().error == MidiError::CloseFailed) {
         messages_.show(kCloseFailedText);
     }
 }
@@ -71,9 +72,8 @@ int Panel::selectedOutput() const {
 void Panel::pick(ParameterIndex index, int selection) {
     selections_.set(index, selection);
     // A pick that names no entry leaves no value the converter could be given.
-    if (selections_.selection(index) != kNoSelection &&
-        transmit(messageFor(index, selections_.selection(index)))) {
-        confirm();
+    if (selections_.selection(index) != kNoSelection) {
+        transmit({messageFor(index, selections_.selection(index))});
     }
 }
 
@@ -111,7 +111,6 @@ constexpr std::string_view kWrongTypeText = "Wrong file type";
 constexpr std::string_view kWrongExtensionText = "Wrong filename extension";
 constexpr std::string_view kSaveFailedText = "Failed on saving file";
 constexpr std::string_view kRestoreText = "This is still not working !!!";
-constexpr const char* kSysExNameRule = "the name of a SysEx file ends in .syx or .SYX";
 
 /// The path as the user sees it in "Failed on opening %s": a-z become A-Z and
 /// every other character stays, whatever the locale.
@@ -126,12 +125,11 @@ QString upperCaseAscii(QString text) {
 
 } // namespace
 
-bool Panel::load(const QString& path) {
+bool Panel::load(const FileName& path) {
     const Read<ParameterSet> set = PresetFile::read(path);
     if (!set) {
         messages_.show(
-            (QStringLiteral("Failed on opening ") + upperCaseAscii(readableFileName(path)))
-                .toStdString());
+            (QStringLiteral("Failed on opening ") + upperCaseAscii(path.shown())).toStdString());
         return false;
     }
     selections_ = *set;
@@ -139,7 +137,7 @@ bool Panel::load(const QString& path) {
     return true;
 }
 
-bool Panel::save(const QString& path) {
+bool Panel::save(const FileName& path) {
     if (!PresetFile::write(path, selections_).ok()) {
         messages_.show(kSaveFailedText);
         return false;
@@ -148,11 +146,11 @@ bool Panel::save(const QString& path) {
 }
 
 bool Panel::saveDefault() {
-    return save(QString::fromLatin1(PresetFile::kDefaultName));
+    return save(FileName(PresetFile::kDefaultName));
 }
 
-std::optional<QString> Panel::choosePreset(bool toSave) {
-    const std::optional<QString> path =
+std::optional<FileName> Panel::choosePreset(bool toSave) {
+    const std::optional<FileName> path =
         toSave ? chooser_.chooseFileToSave() : chooser_.chooseFileToLoad();
     if (path && !PresetFile::hasExtension(*path)) {
         messages_.show(toSave ? kWrongExtensionText : kWrongTypeText);
@@ -164,13 +162,13 @@ std::optional<QString> Panel::choosePreset(bool toSave) {
 }
 
 void Panel::loadChosenPreset() {
-    if (const std::optional<QString> path = choosePreset(false)) {
+    if (const std::optional<FileName> path = choosePreset(false)) {
         load(*path);
     }
 }
 
 void Panel::saveChosenPreset() {
-    if (const std::optional<QString> path = choosePreset(true)) {
+    if (const std::optional<FileName> path = choosePreset(true)) {
         save(*path);
     }
 }
@@ -179,33 +177,29 @@ void Panel::restoreDevice() {
     messages_.show(kRestoreText);
 }
 
-bool Panel::exportSysEx(const QString& path) {
+bool Panel::exportSysEx(const FileName& path) {
     if (!SysExFile::hasExtension(path)) {
-        messages_.show(QStringLiteral("%1: %2")
-                           .arg(toQString(kWrongExtensionText), QLatin1String(kSysExNameRule))
-                           .toStdString());
+        messages_.show(std::string(kWrongExtensionText) + ": " + std::string(SysExFile::kNameRule));
         return false;
     }
     if (const Written written = SysExFile::write(path, selections_); !written.ok()) {
         messages_.show(QStringLiteral("Failed on exporting %1: %2")
-                           .arg(readableFileName(path), written.error)
+                           .arg(path.shown(), written.error)
                            .toStdString());
         return false;
     }
     return true;
 }
 
-bool Panel::importSysEx(const QString& path) {
+bool Panel::importSysEx(const FileName& path) {
     if (!SysExFile::hasExtension(path)) {
-        messages_.show(QStringLiteral("%1: %2")
-                           .arg(toQString(kWrongTypeText), QLatin1String(kSysExNameRule))
-                           .toStdString());
+        messages_.show(std::string(kWrongTypeText) + ": " + std::string(SysExFile::kNameRule));
         return false;
     }
     const Read<SysExFile::Import> imported = SysExFile::read(path);
     if (!imported) {
         messages_.show(QStringLiteral("Failed on importing %1: %2")
-                           .arg(readableFileName(path), imported.error)
+                           .arg(path.shown(), imported.error)
                            .toStdString());
         return false;
     }
@@ -215,14 +209,14 @@ bool Panel::importSysEx(const QString& path) {
 }
 
 void Panel::exportChosenSysEx() {
-    if (const std::optional<QString> path =
+    if (const std::optional<FileName> path =
             chooser_.chooseFileToSave(FileChooser::FileType::SysEx)) {
         exportSysEx(*path);
     }
 }
 
 void Panel::importChosenSysEx() {
-    if (const std::optional<QString> path =
+    if (const std::optional<FileName> path =
             chooser_.chooseFileToLoad(FileChooser::FileType::SysEx)) {
         importSysEx(*path);
     }
@@ -240,34 +234,14 @@ void Panel::loaded() {
 }
 
 void Panel::sendAll() {
-    // A refused message does not stop the others.
-    bool handedOver = false;
-    for (const MessageBytes& message : sendAllMessages(selections_)) {
-        handedOver = transmit(message) || handedOver;
-    }
-    if (handedOver) {
-        confirm();
-    }
+    transmit(sendAllMessages(selections_));
 }
 
-bool Panel::transmit(const MessageBytes& message) {
-    emit transmitting(true);
-    const MidiResult sent = port_->send(message);
-    if (!sent.ok()) {
-        emit failed(QString::fromStdString(sent.text));
+void Panel::transmit(const std::vector<MessageBytes>& messages) {
+    const Transmission sent = port_->transmit(messages, [this](bool on) { emit transmitting(on); });
+    if (!sent.result.ok()) {
+        emit failed(QString::fromStdString(sent.result.text));
     }
-    emit transmitting(false);
-    return sent.ok();
-}
-
-void Panel::confirm() {
-    // A message that was taken but did not leave for the converter (the
-    // server stopped, the receiver went) failed all the same.
-    emit transmitting(true);
-    if (const Delivery delivery = port_->flush(); !delivery.result.ok()) {
-        emit failed(QString::fromStdString(delivery.result.text));
-    }
-    emit transmitting(false);
 }
 
 } // namespace zr70

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "converter/parameter_set.h"
+#include "preset/file_access.h"
 
 #include <QObject>
 #include <QString>
@@ -56,19 +57,19 @@ public:
 
     /// Loads a preset file into the selections and sends them when the flag
     /// is set. False, after "Failed on opening <PATH>", when it did not open.
-    bool load(const QString& path);
+    bool load(const FileName& path);
     /// Writes the selections as a preset file; false after a message.
-    bool save(const QString& path);
+    bool save(const FileName& path);
     /// save("default.zr") in the current directory.
     bool saveDefault();
 
     /// Writes the send-all messages of the selections as the SysEx file at
     /// `path`; false after a message.
-    bool exportSysEx(const QString& path);
+    bool exportSysEx(const FileName& path);
     /// Sets every list the SysEx file at `path` has a valid message for; the
     /// others get no selection. Sends them when the flag is set, as a load
     /// does. False after a message, with nothing changed.
-    bool importSysEx(const QString& path);
+    bool importSysEx(const FileName& path);
 
     // The window's context menu.
     void exportChosenSysEx(); ///< "Export SysEx..."
@@ -97,12 +98,11 @@ private:
     void loaded();
     /// A preset file chosen in the dialog, when the user chose one whose name
     /// passes the extension test; a name that does not is told so.
-    std::optional<QString> choosePreset(bool toSave);
+    std::optional<FileName> choosePreset(bool toSave);
     void sendAll();
-    /// Hands one message over; false when the output refused it.
-    bool transmit(const MessageBytes& message);
-    /// Waits until what was handed over has left for the output.
-    void confirm();
+    /// Hands the messages to the output and waits until they have left; a
+    /// message that did not shows as a failure.
+    void transmit(const std::vector<MessageBytes>& messages);
 
     Settings& settings_;
     UserMessages& messages_;

@@ -1,6 +1,8 @@
 #include "parameter_table.h"
 
+#include <algorithm>
 #include <cassert>
+#include <string>
 
 namespace zr70 {
 namespace {
@@ -57,6 +59,62 @@ bool isValidSelection(ParameterIndex index, int selection) {
 
 std::uint8_t valueByte(ParameterIndex index, int selection) {
     return static_cast<std::uint8_t>(selection + parameter(index).valueOffset);
+}
+
+namespace {
+
+/// `text` in lower case, without spaces, and without dots unless `keepDots`.
+std::string folded(std::string_view text, bool keepDots) {
+    std::string result;
+    for (const char c : text) {
+        if (c != ' ' && (keepDots || c != '.')) {
+            result += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+    }
+    return result;
+}
+
+/// Which of `choices` `wanted` names once both are folded: the whole of one,
+/// else the start of one alone.
+TextMatch match(std::string_view wanted, const std::vector<std::string>& choices) {
+    TextMatch result;
+    for (std::size_t at = 0; at < choices.size(); ++at) {
+        if (choices[at] == wanted) {
+            return {static_cast<int>(at), {static_cast<int>(at)}};
+        }
+        if (!wanted.empty() && choices[at].starts_with(wanted)) {
+            result.candidates.push_back(static_cast<int>(at));
+        }
+    }
+    if (result.candidates.size() == 1) {
+        result.found = result.candidates.front();
+    }
+    return result;
+}
+
+} // namespace
+
+TextMatch findParameter(std::string_view name) {
+    if (!name.empty() && name.size() <= 2 &&
+        std::ranges::all_of(name, [](char c) { return c >= '0' && c <= '9'; })) {
+        const int number = std::stoi(std::string(name));
+        if (number < kParameterCount && (name.size() == 1 || name.front() != '0')) {
+            return {number, {number}};
+        }
+    }
+    std::vector<std::string> labels;
+    for (const DeviceParameter& row : kTable) {
+        labels.push_back(folded(row.label, false));
+    }
+    return match(folded(name, false), labels);
+}
+
+TextMatch findValue(ParameterIndex index, std::string_view value) {
+    std::vector<std::string> entries;
+    for (std::string_view entry : parameter(index).values) {
+        entries.push_back(folded(entry, true));
+    }
+    return match(folded(value, true), entries);
 }
 
 } // namespace zr70

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace zr70 {
 
@@ -39,6 +41,24 @@ bool isValidSelection(ParameterIndex index, int selection);
 /// The byte sent for a selection: the selection index, plus 63 for Octave shift,
 /// in 8 bits. The selection must be valid.
 std::uint8_t valueByte(ParameterIndex index, int selection);
+
+/// What a name or a value given as text matched: the one it names, else
+/// every one that would fit (none when nothing does).
+struct TextMatch {
+    std::optional<int> found;
+    std::vector<int> candidates;
+};
+
+/// The parameter a person names by its label, without regard to letter
+/// case, spaces and dots ("Play Mode", "playmode", "pick. e1"), or by its
+/// number ("2"). A whole label wins; else the start of one label alone is
+/// enough.
+TextMatch findParameter(std::string_view name);
+
+/// The entry of the parameter's list a person names, without regard to
+/// letter case and spaces ("mono", "440.0hz"): a whole entry wins; else the
+/// start of one entry alone is enough ("442").
+TextMatch findValue(ParameterIndex index, std::string_view value);
 
 /// Order of the selection bytes in a preset file; the default selections are
 /// applied in this order too.

@@ -10,21 +10,21 @@
 #include <QFile>
 #include <QTextStream>
 
-#include <algorithm>
-#include <cstdio>
 #include <memory>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace zr70 {
 
 int commandLineMain(int argc, char* argv[]) {
+    // The arguments are bytes, file names among them: taken as they are,
+    // they name the same files.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const CommandLineRequest request = parseCommandLine(arguments);
     // A mode that uses a MIDI output starts JACK's client at once, so that its
     // open runs while Qt starts and the preset is read.
     std::unique_ptr<SystemMidiHost> host;
-    if (std::any_of(argv + 1, argv + argc, [](const char* argument) {
-            return std::string_view(argument) == "--send" ||
-                   std::string_view(argument) == "--list-outputs";
-        })) {
+    if (request.usesMidi()) {
         host = std::make_unique<SystemMidiHost>();
     }
     QCoreApplication application(argc, argv);
@@ -45,19 +45,18 @@ int commandLineMain(int argc, char* argv[]) {
     standardOutput.open(stdout, QIODevice::WriteOnly);
     QTextStream out(&standardOutput);
     QTextStream err(stderr);
-    const int status = runCommandLine(commandLineArguments(argc, argv),
-                                      {[&host]() -> MidiHost& {
-                                           if (!host) {
-                                               host = std::make_unique<SystemMidiHost>();
-                                           }
-                                           return *host;
-                                       },
-                                       settings, out, err,
-                                       [&requested] {
-                                           // The signal's pipe is read here.
-                                           QCoreApplication::processEvents();
-                                           return requested;
-                                       }});
+    const int status = runCommandLine(request, {[&host]() -> MidiHost& {
+                                                    if (!host) {
+                                                        host = std::make_unique<SystemMidiHost>();
+                                                    }
+                                                    return *host;
+                                                },
+                                                settings, out, err,
+                                                [&requested] {
+                                                    // The signal's pipe is read here.
+                                                    QCoreApplication::processEvents();
+                                                    return requested;
+                                                }});
     // JACK's client closes here; a server that does not answer is left behind.
     if (host && !host->finish()) {
         endProcessAtOnce(status);

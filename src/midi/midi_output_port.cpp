@@ -9,6 +9,13 @@ const OutputList& MidiOutputPort::list() {
     return listed_;
 }
 
+std::optional<std::string> MidiOutputPort::whyNoOutputs() const {
+    if (!listed_.names.empty()) {
+        return std::nullopt;
+    }
+    return listed_.problem.ok() ? "No MIDI out devices found" : listed_.problem.text;
+}
+
 MidiResult MidiOutputPort::startOn(int index) {
     current_ = index;
     return open(current_);
@@ -35,29 +42,51 @@ void MidiOutputPort::reopen() {
     open(current_);
 }
 
-MidiResult MidiOutputPort::send(std::span<const std::uint8_t> message) {
-    if (!open_) {
-        return MidiResult::failure(MidiError::NotOpen);
+Transmission MidiOutputPort::transmit(std::span<const MessageBytes> messages,
+                                      const std::function<void(bool)>& handing,
+                                      const std::function<bool()>& goOn) {
+    const auto tell = [&](bool on) {
+        if (handing) {
+            handing(on);
+        }
+    };
+    Transmission sent;
+    sent.count = messages.size();
+    for (const MessageBytes& message : messages) {
+        if (goOn && !goOn()) {
+            sent.cutShort = true;
+            break;
+        }
+        tell(true);
+        const MidiResult taken =
+            open_ ? host_.send(message) : MidiResult::failure(MidiError::NotOpen);
+        tell(false);
+        if (taken.ok()) {
+            ++sent.handed;
+        } else if (sent.result.ok()) {
+            sent.result = taken;
+        }
     }
-    return host_.send(message);
+    if (sent.handed > 0) {
+        // A message that was taken but did not leave for the output (the
+        // server stopped, the receiver went) failed all the same.
+        tell(true);
+        const Delivery delivery = host_.flush();
+        tell(false);
+        sent.left = delivery.left;
+        if (sent.result.ok()) {
+            sent.result = delivery.result;
+        }
+    }
+    return sent;
 }
 
-Delivery MidiOutputPort::flush() {
+MidiResult MidiOutputPort::shutDown() {
     if (!open_) {
-        return {0, 0, MidiResult::failure(MidiError::NotOpen)};
-    }
-    return host_.flush();
-}
-
-bool MidiOutputPort::shutDown() {
-    if (!open_) {
-        return true;
+        return {};
     }
     open_ = false;
-    // A message that may not have arrived was told about when it was sent;
-    // here only a close the system refused counts.
-    const MidiResult closed = host_.close();
-    return closed.error != MidiError::CloseFailed;
+    return host_.close();
 }
 
 MidiResult MidiOutputPort::open(int index) {

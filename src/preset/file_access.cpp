@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <utility>
 
 #include <fcntl.h>
@@ -15,42 +16,10 @@
 namespace zr70 {
 namespace {
 
-constexpr char16_t kEscapedByte = 0xDC00; ///< + the byte, for a byte of no character
-
-/// The length of the UTF-8 character at the start of `bytes`, 0 when it is
-/// none (a stray continuation byte, an overlong form, a surrogate, a code
-/// point beyond U+10FFFF, or a character cut short).
-qsizetype utf8Length(QByteArrayView bytes, char32_t& codePoint) {
-    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    qsizetype length = 0;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, least = 0x80, codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, least = 0x800, codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, least = 0x10000, codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length) {
-        return 0;
-    }
-    for (qsizetype i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        codePoint = (codePoint << 6) | (byte(i) & 0x3F);
-    }
-    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-    return codePoint < least || surrogate || codePoint > 0x10FFFF ? 0 : length;
-}
-
 /// An empty path names no file, and a NUL would cut the name short where the
 /// system reads it, so that a different file would be opened.
-bool isUsablePath(const QString& path) {
-    return !path.isEmpty() && !path.contains(QChar(u'\0'));
+bool isUsablePath(const FileName& path) {
+    return !path.isEmpty() && !path.bytes().contains('\0');
 }
 
 QString systemError(int code) {
@@ -131,69 +100,48 @@ Written writeInPlace(const QByteArray& target, const QByteArray& bytes) {
     return {};
 }
 
-/// The mode a new file gets: what the user's umask leaves of rw-rw-rw-.
-mode_t newFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+/// The folder part of `path`, with its last "/", empty for a name in the
+/// current folder.
+QByteArray folderOf(const QByteArray& path) {
+    return path.left(path.lastIndexOf('/') + 1);
+}
+
+/// A new file of a short name of our own in `folder`, whatever the length of
+/// the name it is to replace: the target's name and a suffix could pass the
+/// system's 255 bytes. Made with `mode` less the user's umask.
+Descriptor createTemporary(const QByteArray& folder, mode_t mode, QByteArray& name) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + ".zr70-";
+        for (int letter = 0; letter < 8; ++letter) {
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        }
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return Descriptor(fd);
+        }
+    }
+    return Descriptor(-1);
 }
 
 } // namespace
 
-QString decodeFileName(QByteArrayView bytes) {
-    QString name;
-    name.reserve(bytes.size());
-    qsizetype at = 0;
-    while (at < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[at]);
-        char32_t codePoint = 0;
-        if (lead < 0x80) {
-            name.append(QChar(lead));
-            ++at;
-        } else if (const qsizetype length = utf8Length(bytes.sliced(at), codePoint); length > 0) {
-            name.append(QString::fromUcs4(&codePoint, 1));
-            at += length;
-        } else {
-            name.append(QChar(static_cast<char16_t>(kEscapedByte + lead)));
-            ++at;
-        }
-    }
-    return name;
+bool FileName::hasExtension(std::initializer_list<std::string_view> extensions) const {
+    const QByteArray name = bytes_.mid(bytes_.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot >= 0 && std::ranges::any_of(extensions, [&](std::string_view extension) {
+               return QByteArrayView(name).sliced(dot + 1) ==
+                      QByteArrayView(extension.data(), static_cast<qsizetype>(extension.size()));
+           });
 }
 
-QByteArray encodeFileName(const QString& name) {
-    QByteArray bytes;
-    bytes.reserve(name.size());
-    qsizetype start = 0; // of the text not yet encoded
-    for (qsizetype at = 0; at < name.size(); ++at) {
-        const char16_t unit = name.at(at).unicode();
-        if (unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF &&
-            (at == 0 || !name.at(at - 1).isHighSurrogate())) {
-            bytes.append(name.sliced(start, at - start).toUtf8());
-            bytes.append(static_cast<char>(unit - kEscapedByte));
-            start = at + 1;
-        }
-    }
-    bytes.append(name.sliced(start).toUtf8());
-    return bytes;
-}
-
-QString readableFileName(const QString& name) {
-    QString readable = name;
-    for (qsizetype at = 0; at < readable.size(); ++at) {
-        if (readable.at(at).isLowSurrogate() &&
-            (at == 0 || !readable.at(at - 1).isHighSurrogate())) {
-            readable[at] = QChar::ReplacementCharacter;
-        }
-    }
-    return readable;
-}
-
-Read<QByteArray> readRegularFile(const QString& path, qint64 limit) {
+Read<QByteArray> readRegularFile(const FileName& path, qint64 limit) {
     if (!isUsablePath(path)) {
         return {std::nullopt, QStringLiteral("no file name")};
     }
-    Descriptor file(::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    Descriptor file(::open(path.bytes().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) {
         return {std::nullopt, systemError(errno)};
     }
@@ -226,15 +174,20 @@ Read<QByteArray> readRegularFile(const QString& path, qint64 limit) {
     return {std::move(bytes), {}};
 }
 
-Written replaceFile(const QString& path, const QByteArray& bytes) {
+Written replaceFile(const FileName& path, const QByteArray& bytes) {
     if (!isUsablePath(path)) {
         return {QStringLiteral("no file name")};
     }
-    QByteArray target = encodeFileName(path);
+    QByteArray target = path.bytes();
     // A link is followed to the file it names, which is what gets replaced.
-    if (const std::unique_ptr<char, decltype(&std::free)> real(
+    struct stat link {};
+    if (::lstat(target.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        const std::unique_ptr<char, decltype(&std::free)> real(
             ::realpath(target.constData(), nullptr), &std::free);
-        real) {
+        if (!real) {
+            return {QStringLiteral("it is a link to nothing that can be written: ") +
+                    systemError(errno)};
+        }
         target = real.get();
     }
     struct stat existing {};
@@ -253,8 +206,8 @@ Written replaceFile(const QString& path, const QByteArray& bytes) {
         return {systemError(EFBIG)};
     }
 
-    QByteArray temporary = target + ".XXXXXX";
-    Descriptor file(::mkstemp(temporary.data()));
+    QByteArray temporary;
+    Descriptor file = createTemporary(folderOf(target), exists ? 0600 : 0666, temporary);
     if (file.get() < 0) {
         const int code = errno;
         // The folder may not be written: only the file itself can be.
@@ -263,9 +216,9 @@ Written replaceFile(const QString& path, const QByteArray& bytes) {
         }
         return {systemError(code)};
     }
-    const mode_t mode = exists ? existing.st_mode & 07777 : newFileMode();
-    if (::fchmod(file.get(), mode) != 0 || !writeAll(file.get(), bytes) ||
-        ::fsync(file.get()) != 0 || !file.close() ||
+    // A file that was there keeps its mode.
+    if ((exists && ::fchmod(file.get(), existing.st_mode & 07777) != 0) ||
+        !writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close() ||
         ::rename(temporary.constData(), target.constData()) != 0) {
         const int code = errno;
         ::unlink(temporary.constData());

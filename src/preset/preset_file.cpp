@@ -14,19 +14,7 @@ static_assert(kPresetFileOrder.size() == PresetFile::kSelectionByteCount);
 
 } // namespace
 
-bool PresetFile::hasExtension(const QString& path) {
-    // Only the file name counts: a directory such as "/a.zr/" says nothing
-    // about the file inside it.
-    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0) {
-        return false;
-    }
-    const QString extension = name.mid(dot + 1);
-    return extension == QLatin1String("ZR") || extension == QLatin1String("zr");
-}
-
-Read<ParameterSet> PresetFile::read(const QString& path) {
+Read<ParameterSet> PresetFile::read(const FileName& path) {
     // Only the selection bytes matter; the trailer and anything after it are
     // never read, so files with another trailer or none load all the same.
     const Read<QByteArray> bytes = readRegularFile(path, kSelectionByteCount);
@@ -36,7 +24,7 @@ Read<ParameterSet> PresetFile::read(const QString& path) {
     return {decode(*bytes), {}};
 }
 
-Written PresetFile::write(const QString& path, const ParameterSet& set) {
+Written PresetFile::write(const FileName& path, const ParameterSet& set) {
     return replaceFile(path, encode(set));
 }
 

@@ -23,15 +23,18 @@ public:
 
     /// True when the text after the last "." of the file name is exactly "ZR"
     /// or exactly "zr".
-    static bool hasExtension(const QString& path);
+    static bool hasExtension(const FileName& path) { return path.hasExtension({"ZR", "zr"}); }
+    /// What the name of a preset file must be, as the user is told it.
+    static constexpr std::string_view kNameRule =
+        "the name of a preset file must end in .zr or .ZR";
 
     /// The selections of the preset file at `path`, read as decode does;
     /// nothing when it cannot be opened as a regular file.
-    static Read<ParameterSet> read(const QString& path);
+    static Read<ParameterSet> read(const FileName& path);
 
     /// Replaces the file at `path` with the 47 bytes of `set`, atomically
     /// where the folder allows (see replaceFile).
-    static Written write(const QString& path, const ParameterSet& set);
+    static Written write(const FileName& path, const ParameterSet& set);
 
     /// The 47 bytes a save writes for the selections; a parameter without a
     /// selection is stored as FFh.

@@ -46,10 +46,6 @@ bool applyMessage(std::span<const std::uint8_t> message, ParameterSet& set) {
 
 } // namespace
 
-bool SysExFile::hasExtension(const QString& path) {
-    return path.endsWith(QLatin1String(".syx")) || path.endsWith(QLatin1String(".SYX"));
-}
-
 QByteArray SysExFile::encode(const ParameterSet& set) {
     QByteArray bytes;
     for (const MessageBytes& message : sendAllMessages(set)) {
@@ -97,7 +93,7 @@ SysExFile::Import SysExFile::decode(std::span<const std::uint8_t> bytes) {
     return result;
 }
 
-Read<SysExFile::Import> SysExFile::read(const QString& path) {
+Read<SysExFile::Import> SysExFile::read(const FileName& path) {
     // One byte beyond the limit tells a file that is too large.
     const Read<QByteArray> data = readRegularFile(path, kMaxFileSize + 1);
     if (!data) {
@@ -114,7 +110,7 @@ Read<SysExFile::Import> SysExFile::read(const QString& path) {
     return {std::move(result), {}};
 }
 
-Written SysExFile::write(const QString& path, const ParameterSet& set) {
+Written SysExFile::write(const FileName& path, const ParameterSet& set) {
     const QByteArray bytes = encode(set);
     if (bytes.isEmpty()) {
         // A file that an import would refuse is not written.

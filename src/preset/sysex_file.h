@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace zr70 {
 
@@ -29,7 +30,10 @@ public:
     static constexpr qint64 kMaxFileSize = qint64{16} * 1024 * 1024;
 
     /// True when the file name ends in ".syx" or ".SYX".
-    static bool hasExtension(const QString& path);
+    static bool hasExtension(const FileName& path) { return path.hasExtension({"syx", "SYX"}); }
+    /// What the name of a SysEx file must be, as the user is told it.
+    static constexpr std::string_view kNameRule =
+        "the name of a SysEx file must end in .syx or .SYX";
 
     /// The send-all messages of `set` back to back; parameters without a
     /// selection are left out.
@@ -48,12 +52,12 @@ public:
     /// Reads and decodes the file at `path`. Nothing when it is no readable
     /// regular file, is larger than kMaxFileSize, or holds no valid message
     /// of the converter.
-    static Read<Import> read(const QString& path);
+    static Read<Import> read(const FileName& path);
 
     /// Replaces the file at `path` with encode(set), as presets are replaced
     /// (see replaceFile). A set without any selection, which would make an
     /// empty file, is not written.
-    static Written write(const QString& path, const ParameterSet& set);
+    static Written write(const FileName& path, const ParameterSet& set);
 };
 
 } // namespace zr70

@@ -27,15 +27,15 @@ DialogFileChooser::DialogFileChooser(QWidget* owner) : owner_(owner) {
     }
 }
 
-std::optional<QString> DialogFileChooser::chooseFileToLoad(FileType type) {
+std::optional<FileName> DialogFileChooser::chooseFileToLoad(FileType type) {
     return choose(false, type);
 }
 
-std::optional<QString> DialogFileChooser::chooseFileToSave(FileType type) {
+std::optional<FileName> DialogFileChooser::chooseFileToSave(FileType type) {
     return choose(true, type);
 }
 
-std::optional<QString> DialogFileChooser::choose(bool save, FileType type) {
+std::optional<FileName> DialogFileChooser::choose(bool save, FileType type) {
     const bool sysEx = type == FileType::SysEx;
     const QString fileType = QString::fromLatin1(sysEx ? kSysExFileType : kFileType);
     const QString initialName = QString::fromLatin1(sysEx ? kSysExInitialName : kInitialName);

@@ -33,11 +33,11 @@ public:
     /// Qt's own dialogs instead of the desktop's (tests drive those).
     void setUseNativeDialogs(bool native) { native_ = native; }
 
-    std::optional<QString> chooseFileToLoad(FileType type = FileType::Preset) override;
-    std::optional<QString> chooseFileToSave(FileType type = FileType::Preset) override;
+    std::optional<FileName> chooseFileToLoad(FileType type = FileType::Preset) override;
+    std::optional<FileName> chooseFileToSave(FileType type = FileType::Preset) override;
 
 private:
-    std::optional<QString> choose(bool save, FileType type);
+    std::optional<FileName> choose(bool save, FileType type);
 
     QPointer<QWidget> owner_;
     bool native_ = true;

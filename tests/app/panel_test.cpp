@@ -163,7 +163,7 @@ TEST_F(PanelTest, ARefusedMessageFailsAndSendAllGoesOnInItsOrderWithoutTheEmptyO
     writeFile("a.zr", QByteArray("\x00\x00\x00\x10\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00",
                                  15)); // Midi channel has no entry 10h
     host.sendResults = {0, 7, 0};
-    ASSERT_TRUE(panel.load("a.zr"));
+    ASSERT_TRUE(panel.load(FileName("a.zr")));
     EXPECT_EQ(failures, 1);
     ASSERT_EQ(host.sent.size(), 14u);
     const int order[] = {1, 2, 3, 4, 5, 6, 7, 14, 8, 9, 10, 11, 12, 13};
@@ -184,7 +184,7 @@ TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {
     writeFile("a.zr", kCustomPreset);
     panel.setSendAfterLoad(false);
     events.clear();
-    ASSERT_TRUE(panel.load("a.zr"));
+    ASSERT_TRUE(panel.load(FileName("a.zr")));
     EXPECT_EQ(panel.selections().selection(0), 15);
     EXPECT_EQ(events, std::vector<std::string>{"shown"});
     panel.setSendAfterLoad(true);
@@ -192,7 +192,7 @@ TEST_F(PanelTest, WithTheFlagClearedALoadIsShownAndNotSent) {
     panel.loadChosenPreset();
     EXPECT_EQ(host.sent.size(), 15u);
     // A failed load changes and sends nothing.
-    EXPECT_FALSE(panel.load("missing.zr"));
+    EXPECT_FALSE(panel.load(FileName("missing.zr")));
     EXPECT_EQ(messages.shown.back(), "Failed on opening MISSING.ZR");
     EXPECT_EQ(host.sent.size(), 15u);
 }
@@ -387,7 +387,7 @@ TEST_F(PanelTest, SysExExportWritesTheSelectionsAndImportSetsAndSendsWhatItFound
     EXPECT_EQ(chooser.types, (std::vector<Type>{Type::SysEx, Type::SysEx}));
 
     panel.setSendAfterLoad(false);
-    ASSERT_TRUE(panel.importSysEx(directory.path("set.syx")));
+    ASSERT_TRUE(panel.importSysEx(FileName(directory.path("set.syx"))));
     EXPECT_EQ(panel.selections().selection(0), 9);
     EXPECT_EQ(host.sent.size(), 2u);
 }
@@ -396,11 +396,11 @@ TEST_F(PanelTest, SysExFailuresSayWhyAndChangeNothing) {
     panel.start();
     const ParameterSet before = panel.selections();
     writeFile("other.syx", QByteArray::fromHex("f0431000f7"));
-    EXPECT_FALSE(panel.importSysEx(directory.path("other.syx")));
-    EXPECT_FALSE(panel.importSysEx(directory.path("missing.syx")));
-    EXPECT_FALSE(panel.importSysEx(directory.path("set.zr")));
-    EXPECT_FALSE(panel.exportSysEx(directory.path("set.txt")));
-    EXPECT_FALSE(panel.exportSysEx(directory.path("no-folder/set.syx")));
+    EXPECT_FALSE(panel.importSysEx(FileName(directory.path("other.syx"))));
+    EXPECT_FALSE(panel.importSysEx(FileName(directory.path("missing.syx"))));
+    EXPECT_FALSE(panel.importSysEx(FileName(directory.path("set.zr"))));
+    EXPECT_FALSE(panel.exportSysEx(FileName(directory.path("set.txt"))));
+    EXPECT_FALSE(panel.exportSysEx(FileName(directory.path("no-folder/set.syx"))));
     ASSERT_EQ(messages.shown.size(), 6u); // the start-up's DEFAULT.ZR first
     EXPECT_TRUE(messages.shown[1].starts_with("Failed on importing")) << messages.shown[1];
     EXPECT_NE(messages.shown[1].find("no setting of the ZR-70"), std::string::npos);

@@ -15,7 +15,7 @@ using testing::Bytes;
 using Log = std::vector<std::string>;
 using Change = MidiOutputPort::Change;
 
-const Bytes kMessage{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7};
+const std::vector<MessageBytes> kMessage{messageFor(2, 1)};
 
 struct MidiOutputPortTest : ::testing::Test {
     MidiOutputPortTest() { host.devices = {"Port A", "Port B", "Port C", "Port D"}; }
@@ -54,15 +54,14 @@ TEST_F(MidiOutputPortTest, AnOutputThatDidNotOpenAtStartLeavesThePortClosedUntil
         EXPECT_EQ(closed.startOn(start).text, "host error 4");
         EXPECT_FALSE(closed.isOpen());
         EXPECT_EQ(closed.currentOutput(), start);
-        EXPECT_FALSE(closed.send(kMessage).ok());
-        EXPECT_FALSE(closed.flush().result.ok());
-        EXPECT_TRUE(closed.shutDown());
+        EXPECT_EQ(closed.transmit(kMessage).result.error, MidiError::NotOpen);
+        EXPECT_TRUE(closed.shutDown().ok());
 
         // Picking an entry later opens it without closing anything first.
         host.calls.clear();
         EXPECT_EQ(closed.changeOutput(2), Change::Opened);
         EXPECT_EQ(host.calls, Log{"open 2"});
-        EXPECT_TRUE(closed.send(kMessage).ok());
+        EXPECT_TRUE(closed.transmit(kMessage).result.ok());
         EXPECT_EQ(closed.currentOutput(), 2);
         closed.shutDown();
     }
@@ -99,37 +98,50 @@ TEST_F(MidiOutputPortTest, ABusyPickLeavesThePortClosedUntilThePreviousOutputReo
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.currentOutput(), 1);
     host.calls.clear();
-    EXPECT_TRUE(port.shutDown());
+    EXPECT_TRUE(port.shutDown().ok());
     EXPECT_TRUE(host.calls.empty());
 }
 
-TEST_F(MidiOutputPortTest, SendAllHandsOverFifteenDistinctMessagesAndAFlushSaysTheyLeft) {
+TEST_F(MidiOutputPortTest, ATransmissionHandsEveryMessageOverPastRefusalsThenWaitsForThemToLeave) {
     startOn(3);
-    for (const MessageBytes& message : sendAllMessages(ParameterSet::defaults())) {
-        EXPECT_TRUE(port.send(message).ok());
-    }
+    std::vector<bool> handing;
+    Transmission sent = port.transmit(sendAllMessages(ParameterSet::defaults()),
+                                      [&](bool on) { handing.push_back(on); });
     ASSERT_EQ(host.sent.size(), 15u);
     for (std::size_t i = 0; i < 15; ++i) {
         EXPECT_EQ(host.sent[i][7], kSendAllOrder[i]) << i;
     }
-    const Delivery delivery = port.flush();
-    EXPECT_TRUE(delivery.result.ok());
-    EXPECT_EQ(delivery.left, 15u);
+    EXPECT_EQ(host.count("flush"), 1u);
+    EXPECT_TRUE(sent.result.ok());
+    EXPECT_EQ(sent.left, 15u);
+    EXPECT_EQ(handing.size(), 32u) << "on and off around each message and the wait";
 
-    // A refused message changes nothing of the port.
-    host.sendResults = {67};
-    EXPECT_EQ(port.send(kMessage).text, "host error 67");
+    // A refused message does not stop the others, and is the failure.
+    host.sendResults = {0, 67, 0};
+    sent = port.transmit(sendAllMessages(ParameterSet::defaults()));
+    EXPECT_EQ(sent.handed, 14u);
+    EXPECT_EQ(sent.result.text, "host error 67");
     EXPECT_TRUE(port.isOpen());
+    // Taken but not left is no success either.
+    host.delivery = Delivery{1, 0, MidiResult::failure(MidiError::ServerGone)};
+    EXPECT_EQ(port.transmit(kMessage).result.error, MidiError::ServerGone);
+    // The caller can stop it between messages.
+    host.calls.clear();
+    int asked = 0;
+    sent =
+        port.transmit(sendAllMessages(ParameterSet::defaults()), {}, [&] { return ++asked < 3; });
+    EXPECT_TRUE(sent.cutShort);
+    EXPECT_EQ(sent.handed, 2u);
 }
 
-TEST_F(MidiOutputPortTest, ShutdownClosesOnceAndReportsOnlyACloseTheSystemRefused) {
+TEST_F(MidiOutputPortTest, ShutdownClosesOnceAndSaysWhatTheCloseCameTo) {
     startOn(0);
     host.closeResult = 7;
-    EXPECT_FALSE(port.shutDown());
+    EXPECT_EQ(port.shutDown().error, MidiError::CloseFailed);
     EXPECT_EQ(host.calls, (Log{"close"}));
-    EXPECT_TRUE(port.shutDown()); // nothing left to close
+    EXPECT_TRUE(port.shutDown().ok()); // nothing left to close
     EXPECT_EQ(host.calls, (Log{"close"}));
-    EXPECT_FALSE(port.send(kMessage).ok());
+    EXPECT_FALSE(port.transmit(kMessage).result.ok());
 }
 
 TEST(CutErrorText, KeepsShortTextsAndNeverSplitsACharacter) {

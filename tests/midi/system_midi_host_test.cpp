@@ -198,7 +198,7 @@ TEST_F(SystemMidiHostOnServer, SendAllArrivesIntactAndSendsFailOnceReceiverAndSe
     ASSERT_TRUE(opened.ok()) << opened.text;
 
     EXPECT_EQ(sendAll(host), 0) << "a send of the send-all failed";
-    const Delivery delivery = port.flush();
+    const Delivery delivery = host.flush();
     EXPECT_TRUE(delivery.result.ok()) << delivery.result.text;
     EXPECT_EQ(delivery.left, 15u);
     EXPECT_EQ(received(dump, 15), expectedSendAll());
@@ -206,7 +206,7 @@ TEST_F(SystemMidiHostOnServer, SendAllArrivesIntactAndSendsFailOnceReceiverAndSe
     // The receiver goes: the connection (on the sequencer the port) is gone,
     // and sends say so.
     jack->stopReceiver(0);
-    EXPECT_TRUE(waitFor([&] { return !port.send(kMessage).ok(); }));
+    EXPECT_TRUE(waitFor([&] { return !host.send(kMessage).ok(); }));
     const MidiResult refused = host.send(kMessage);
     EXPECT_EQ(refused.error,
               TestServer::onAlsa() ? MidiError::OutputGone : MidiError::ConnectionGone);
@@ -222,10 +222,10 @@ TEST_F(SystemMidiHostOnServer, SendAllArrivesIntactAndSendsFailOnceReceiverAndSe
     mustNotHang("sending after the JACK server stopped", [&] {
         int failed = 0;
         for (int i = 0; i < 5000; ++i) {
-            failed += port.send(kMessage).ok() ? 0 : 1;
+            failed += host.send(kMessage).ok() ? 0 : 1;
         }
         EXPECT_EQ(failed, 5000);
-        EXPECT_TRUE(port.shutDown());
+        EXPECT_NE(port.shutDown().error, MidiError::CloseFailed);
     });
     EXPECT_FALSE(port.isOpen());
 }

@@ -34,7 +34,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
 }
 
 struct PresetFileTest : ::testing::Test {
-    QString path(const QString& name) const { return dir.path(name); }
+    FileName path(const QString& name) const { return FileName(dir.path(name)); }
     Bytes read(const QString& name) const {
         const QByteArray data = dir.read(name);
         return Bytes(data.begin(), data.end());
@@ -60,13 +60,13 @@ struct PresetFileTest : ::testing::Test {
 TEST(PresetExtensionTest, OnlyZrOrZRAfterTheLastDotOfTheFileNamePasses) {
     for (const char* name : {"/home/me/live.zr", "/home/me/LIVE.ZR", "/home/me/set.one.zr",
                              "live.zr", "/home/me/.zr", "/a.b/live.zr"}) {
-        EXPECT_TRUE(PresetFile::hasExtension(name)) << name;
+        EXPECT_TRUE(PresetFile::hasExtension(FileName(name))) << name;
     }
     // A dot in a folder's name is no extension.
     for (const char* name :
          {"/home/me/live.Zr", "/home/me/live.zR", "/home/me/live", "/home/me/live.",
           "/home/me/set.zr.bak", "/home/me/live.zr ", "", "/a.zr/live", "/presets.zr/"}) {
-        EXPECT_FALSE(PresetFile::hasExtension(name)) << name;
+        EXPECT_FALSE(PresetFile::hasExtension(FileName(name))) << name;
     }
 }
 
@@ -137,7 +137,7 @@ TEST_F(PresetFileTest, OutOfRangeByteLeavesOnlyThatListWithoutSelection) {
 
 TEST_F(PresetFileTest, DirectoriesAndFifosAreFailedOpens) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.zr"));
-    ASSERT_EQ(::mkfifo(path("pipe.zr").toUtf8().constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(path("pipe.zr").bytes().constData(), 0600), 0);
     for (const char* name : {"folder.zr", "pipe.zr", "missing.zr"}) {
         const Read<ParameterSet> read = PresetFile::read(path(name));
         EXPECT_FALSE(read) << name;
@@ -156,16 +156,16 @@ TEST_F(PresetFileTest, FailedSavesReportAndLeaveThePreviousFileWhole) {
     write("old.zr", previous);
     write("plain", {1});
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.zr"));
-    ASSERT_EQ(::mkfifo(path("pipe.zr").toUtf8().constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(path("pipe.zr").bytes().constData(), 0600), 0);
     for (const char* name : {"plain/a.zr", "missing/a.zr", "folder.zr", "pipe.zr"}) {
         EXPECT_FALSE(save(name)) << name;
     }
 
     // A file nobody may write is kept, even when root could write it.
-    ASSERT_TRUE(QFile::setPermissions(path("old.zr"), QFileDevice::ReadOwner));
+    ASSERT_TRUE(QFile::setPermissions(dir.path("old.zr"), QFileDevice::ReadOwner));
     EXPECT_FALSE(save("old.zr"));
-    ASSERT_TRUE(
-        QFile::setPermissions(path("old.zr"), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(dir.path("old.zr"),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 
     // Writes beyond 20 bytes fail for root too; the save must notice.
     rlimit limit{};
@@ -181,7 +181,8 @@ TEST_F(PresetFileTest, FailedSavesReportAndLeaveThePreviousFileWhole) {
     EXPECT_EQ(read("old.zr"), previous);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
         << "no temporary file is left, and the FIFO is not replaced";
-    EXPECT_TRUE(QFileInfo(path("pipe.zr")).exists() && !QFileInfo(path("pipe.zr")).isFile());
+    EXPECT_TRUE(QFileInfo(dir.path("pipe.zr")).exists() &&
+                !QFileInfo(dir.path("pipe.zr")).isFile());
 }
 
 /// Runs `save` in a child process as a user who may not write the test's
@@ -205,10 +206,10 @@ int saveAsUnprivilegedUser(const std::function<int()>& save) {
 }
 
 TEST_F(PresetFileTest, AWritableFileInAReadOnlyFolderIsSavedInPlace) {
-    const QString folder = path("locked");
+    const QString folder = dir.path("locked");
     ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
     write("locked/song.zr", Bytes(100, 0x42));
-    const QByteArray song = QFile::encodeName(path("locked/song.zr"));
+    const QByteArray song = path("locked/song.zr").bytes();
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown(song.constData(), 65534, 65534), 0);
     }
@@ -244,8 +245,7 @@ TEST_F(PresetFileTest, NamesThatAreNoUtf8AreWrittenAndReadUnderTheirOwnBytes) {
     const QByteArray folder = QFile::encodeName(dir.path()) + "/";
     for (const QByteArray& name : {QByteArray("take\xe9.zr"), QByteArray("n\xff\xfe.zr"),
                                    QByteArray("\xed\xb2\x80.zr"), QByteArray("caf\xc3\xa9.zr")}) {
-        const QString held = decodeFileName(folder + name);
-        EXPECT_EQ(encodeFileName(held), folder + name);
+        const FileName held(folder + name);
         lists.set(0, 7);
         ASSERT_TRUE(PresetFile::write(held, lists).ok()) << name.toStdString();
         struct stat status {};
@@ -268,6 +268,45 @@ TEST_F(PresetFileTest, LongPathsAreNotCut) {
     ASSERT_TRUE(save(name));
     EXPECT_EQ(PresetFile::read(path(name)).value, lists);
     EXPECT_FALSE(PresetFile::read(path(name + "x")));
+}
+
+TEST_F(PresetFileTest, ASaveWritesWhereTheNamePointsWithTheModeTheUmaskLeaves) {
+    const QString longest = QString(252, u'n') + ".zr"; // 255 bytes, the most a name may have
+    write("target.zr", Bytes(3, 1));
+    ASSERT_EQ(::symlink("target.zr", path("link.zr").bytes().constData()), 0);
+    ASSERT_EQ(::symlink("gone.zr", path("dangling.zr").bytes().constData()), 0);
+    struct Case {
+        QString name;
+        mode_t umask;
+        bool saved;
+        QString written; ///< the file that holds the preset afterwards
+        mode_t mode;     ///< of a new file
+    };
+    const Case cases[] = {
+        {longest, 022, true, longest, 0644},
+        {longest, 022, true, longest, 0644}, // over the file the first made
+        {"link.zr", 022, true, "target.zr", 0},
+        {"dangling.zr", 022, false, "", 0},
+        {"private.zr", 077, true, "private.zr", 0600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.left(20).toStdString());
+        const mode_t previous = ::umask(c.umask);
+        EXPECT_EQ(save(c.name), c.saved);
+        ::umask(previous);
+        if (c.saved) {
+            EXPECT_EQ(read(c.written), kDefaultBytes + kTrailer);
+        }
+        struct stat status {};
+        if (c.mode != 0 && ::stat(path(c.written).bytes().constData(), &status) == 0) {
+            EXPECT_EQ(status.st_mode & 0777, c.mode);
+        }
+    }
+    // The links are left as they were, and no temporary file is left.
+    EXPECT_EQ(QFileInfo(dir.path("link.zr")).symLinkTarget(), dir.path("target.zr"));
+    EXPECT_TRUE(QFileInfo(dir.path("dangling.zr")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dir.path("gone.zr")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 5);
 }
 
 } // namespace

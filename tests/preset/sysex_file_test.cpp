@@ -133,7 +133,7 @@ TEST(SysExFileTest, ImportTakesValidMessagesOfTheConverterAndCountsTheRest) {
 }
 
 struct SysExFileIoTest : ::testing::Test {
-    QString path(const QString& name) const { return dir.path(name); }
+    FileName path(const QString& name) const { return FileName(dir.path(name)); }
     void write(const QString& name, const Bytes& bytes) const {
         ASSERT_TRUE(dir.write(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<qsizetype>(bytes.size()))));
@@ -144,7 +144,7 @@ struct SysExFileIoTest : ::testing::Test {
 TEST_F(SysExFileIoTest, FilesWithoutAValidMessageOrTooLargeAreErrors) {
     write("empty.syx", {});
     write("foreign.syx", times(kOtherMaker, 100));
-    QFile huge(path("huge.syx"));
+    QFile huge(dir.path("huge.syx"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(SysExFile::kMaxFileSize + 1));
     huge.close();
     for (const char* name : {"empty.syx", "foreign.syx", "missing.syx", "huge.syx", "."}) {
@@ -155,7 +155,7 @@ TEST_F(SysExFileIoTest, FilesWithoutAValidMessageOrTooLargeAreErrors) {
     // Nothing with a selection makes a file no import would take: none is written.
     EXPECT_EQ(SysExFile::write(path("nothing.syx"), ParameterSet()).error,
               "no parameter has a selection");
-    EXPECT_FALSE(QFile::exists(path("nothing.syx")));
+    EXPECT_FALSE(QFile::exists(dir.path("nothing.syx")));
 }
 
 TEST_F(SysExFileIoTest, ATenMegabyteDumpIsReadToItsLastMessage) {
@@ -169,10 +169,10 @@ TEST_F(SysExFileIoTest, ATenMegabyteDumpIsReadToItsLastMessage) {
 
 TEST(SysExFileTest, OnlyLowerOrUpperCaseSyxIsASysExFile) {
     for (const char* name : {"a.syx", "/x/b.SYX", "set.one.syx"}) {
-        EXPECT_TRUE(SysExFile::hasExtension(name)) << name;
+        EXPECT_TRUE(SysExFile::hasExtension(FileName(name))) << name;
     }
     for (const char* name : {"a.Syx", "a.syx.bak", "syx", "a.zr", ""}) {
-        EXPECT_FALSE(SysExFile::hasExtension(name)) << name;
+        EXPECT_FALSE(SysExFile::hasExtension(FileName(name))) << name;
     }
 }
 

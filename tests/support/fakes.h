@@ -3,6 +3,7 @@
 // Stand-ins shared by the logic tests.
 
 #include "app/user_messages.h"
+#include "converter/message.h"
 
 #include <cstdint>
 #include <string>
@@ -11,6 +12,15 @@
 namespace zr70::testing {
 
 using Bytes = std::vector<std::uint8_t>;
+
+/// Messages as the fake MIDI host records them.
+inline std::vector<Bytes> messages(const std::vector<MessageBytes>& sent) {
+    std::vector<Bytes> bytes;
+    for (const MessageBytes& message : sent) {
+        bytes.emplace_back(message.begin(), message.end());
+    }
+    return bytes;
+}
 
 class RecordingMessages : public UserMessages {
 public:

@@ -125,19 +125,22 @@ public:
     std::vector<std::string> order;
 };
 
-/// Answers each dialog with the scripted path, or as cancelled; `types`
-/// lists the file type of every dialog.
+/// Answers each dialog with the scripted path (as UTF-8), or as cancelled;
+/// `types` lists the file type of every dialog.
 class ScriptedChooser : public FileChooser {
 public:
-    std::optional<QString> chooseFileToLoad(FileType type = FileType::Preset) override {
+    std::optional<FileName> chooseFileToLoad(FileType type = FileType::Preset) override {
         ++loadDialogs;
         types.push_back(type);
-        return loadAnswer;
+        return answer(loadAnswer);
     }
-    std::optional<QString> chooseFileToSave(FileType type = FileType::Preset) override {
+    std::optional<FileName> chooseFileToSave(FileType type = FileType::Preset) override {
         ++saveDialogs;
         types.push_back(type);
-        return saveAnswer;
+        return answer(saveAnswer);
+    }
+    static std::optional<FileName> answer(const std::optional<QString>& path) {
+        return path ? std::optional(FileName(*path)) : std::nullopt;
     }
     std::vector<FileType> types;
     std::optional<QString> loadAnswer;

@@ -114,9 +114,8 @@ struct FileDialogsTest : ::testing::Test {
 
 TEST_F(FileDialogsTest, OpenDialogOffersZrFilesAndTakesNamesThatDoNotExist) {
     const auto watch = choose("missing.zr");
-    const std::optional<QString> chosen = chooser.chooseFileToLoad();
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->toStdString(), directory.filePath("missing.zr").toStdString());
+    const std::optional<FileName> chosen = chooser.chooseFileToLoad();
+    EXPECT_EQ(chosen, FileName(directory.filePath("missing.zr")));
     EXPECT_EQ(acceptMode, QFileDialog::AcceptOpen);
     EXPECT_EQ(filters, QStringList{"*.ZR (*.ZR *.zr)"});
     EXPECT_TRUE(hidesDetails); // described as "*.ZR"
@@ -128,10 +127,10 @@ TEST_F(FileDialogsTest, OpenDialogOffersZrFilesAndTakesNamesThatDoNotExist) {
 TEST_F(FileDialogsTest, SysExDialogsOfferSyxFiles) {
     for (const bool save : {false, true}) {
         const auto watch = choose("set.SYX");
-        const std::optional<QString> chosen =
+        const std::optional<FileName> chosen =
             save ? chooser.chooseFileToSave(FileChooser::FileType::SysEx)
                  : chooser.chooseFileToLoad(FileChooser::FileType::SysEx);
-        EXPECT_EQ(chosen, directory.filePath("set.SYX"));
+        EXPECT_EQ(chosen, FileName(directory.filePath("set.SYX")));
         EXPECT_EQ(filters, QStringList{"*.syx (*.syx *.SYX)"});
         EXPECT_EQ(initialName, QString("*.syx"));
     }
@@ -142,10 +141,9 @@ TEST_F(FileDialogsTest, SaveDialogReplacesAFileWithoutAsking) {
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.close();
     const auto watch = choose("live.zr");
-    const std::optional<QString> chosen = chooser.chooseFileToSave();
+    const std::optional<FileName> chosen = chooser.chooseFileToSave();
     EXPECT_EQ(watch.count(), 1); // no question came up
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->toStdString(), directory.filePath("live.zr").toStdString());
+    EXPECT_EQ(chosen, FileName(directory.filePath("live.zr")));
     EXPECT_EQ(acceptMode, QFileDialog::AcceptSave);
     EXPECT_FALSE(confirmsOverwrite);
     EXPECT_EQ(initialName, QString("*.ZR"));
@@ -186,14 +184,13 @@ TEST_F(FileDialogsTest, ANameWithWildcardsFiltersTheListAndTheDialogStaysInItsDi
     for (const bool save : {false, true}) {
         SCOPED_TRACE(save ? "save" : "open");
         TypedNames seen;
-        std::optional<QString> chosen;
+        std::optional<FileName> chosen;
         {
             const auto watch =
                 typeNames(directory.path(), {"*.ZR", "set?.zr", "[ab]*", "live.zr"}, seen);
             chosen = save ? chooser.chooseFileToSave() : chooser.chooseFileToLoad();
         }
-        ASSERT_TRUE(chosen.has_value());
-        EXPECT_EQ(chosen->toStdString(), directory.filePath("live.zr").toStdString());
+        EXPECT_EQ(chosen, FileName(directory.filePath("live.zr")));
         ASSERT_EQ(seen.directories.size(), 4);
         for (qsizetype again = 1; again < 4; ++again) {
             EXPECT_EQ(seen.directories[again], directory.path()) << again;
@@ -216,30 +213,32 @@ TEST_F(FileDialogsTest, ATypedNameOfAnExistingOrNewFileIsThatFileBracketsInclude
                                      std::pair{true, song}, std::pair{true, fresh}}) {
         SCOPED_TRACE(name.toStdString() + (save ? " saved" : " loaded"));
         TypedNames seen;
-        std::optional<QString> chosen;
+        std::optional<FileName> chosen;
         {
             const auto watch = typeNames(directory.path(), {name}, seen);
             chosen = save ? chooser.chooseFileToSave() : chooser.chooseFileToLoad();
         }
         EXPECT_EQ(seen.directories.size(), 1); // the dialog did not come back
-        EXPECT_EQ(chosen.value_or(QString()).toStdString(), directory.filePath(name).toStdString());
+        EXPECT_EQ(chosen, FileName(directory.filePath(name)));
     }
 }
 
 TEST_F(FileDialogsTest, ANameThatIsNoUtf8IsChosenUnderItsOwnBytesAndTheDialogKeepsNothing) {
     const QString config = directory.filePath(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
-    const QByteArray file = QFile::encodeName(directory.path()) + "/n\xff.zr";
+    // In a folder whose name is no UTF-8 either.
+    const QByteArray folder = QFile::encodeName(directory.path()) + "/d\xff";
+    const QByteArray file = folder + "/n\xff.zr";
+    std::filesystem::create_directory(folder.toStdString());
     std::ofstream(file.toStdString()) << "x";
-    std::optional<QString> chosen;
+    std::optional<FileName> chosen;
     {
-        // The dialog shows the name with U+FFFD in the place of the odd byte.
-        const auto watch = choose(QFile::decodeName("n\xff.zr"));
+        // The dialog shows the names with U+FFFD in the place of the odd bytes.
+        const auto watch = choose(QFile::decodeName("d\xff/n\xff.zr"));
         chosen = chooser.chooseFileToLoad();
     }
-    std::filesystem::remove(file.toStdString());
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(encodeFileName(*chosen), file);
+    std::filesystem::remove_all(folder.toStdString());
+    EXPECT_EQ(chosen, FileName(file));
     EXPECT_FALSE(QFileInfo::exists(config)) << "the dialog wrote a settings file of its own";
 }
 
