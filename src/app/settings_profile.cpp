@@ -215,24 +215,41 @@ void makeFolders(const QByteArray& path) {
     }
 }
 
-/// The lock that writers of the settings file take: held while the object
-/// lives, when it was taken.
+/// The lock that writers of the settings file take, a file beside it that
+/// is there only while a writer holds it: held while the object lives, when
+/// it was taken.
 class WriteLock {
 public:
     WriteLock(const FileName& settings, std::chrono::milliseconds wait)
-        : fd_(::open((settings.bytes() + ".lck").constData(),
-                     O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666)) {
-        struct stat status {};
-        if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
-            return; // a FIFO or a folder of that name holds nothing up
-        }
+        : path_(settings.bytes() + ".lck") {
         const auto deadline = std::chrono::steady_clock::now() + wait;
-        while (!(held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0) &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        do {
+            fd_ = ::open(path_.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC,
+                         0666);
+            struct stat status {};
+            if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+                break; // a FIFO or a folder of that name holds nothing up
+            }
+            // The holder before removes the file as it lets go: a lock taken
+            // on a file that is no longer there is no lock at all.
+            struct stat now {};
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                if (::stat(path_.constData(), &now) == 0 && now.st_ino == status.st_ino &&
+                    now.st_dev == status.st_dev) {
+                    held_ = true;
+                    return;
+                }
+                std::this_thread::yield();
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ::close(std::exchange(fd_, -1));
+        } while (std::chrono::steady_clock::now() < deadline);
     }
     ~WriteLock() {
+        if (held_) {
+            ::unlink(path_.constData());
+        }
         if (fd_ >= 0) {
             ::close(fd_); // lets the lock go
         }
@@ -243,7 +260,8 @@ public:
     bool held() const { return held_; }
 
 private:
-    int fd_;
+    QByteArray path_;
+    int fd_ = -1;
     bool held_ = false;
 };
 

@@ -1,6 +1,5 @@
 #include "control_panel_app.h"
 
-#include "app/application_name.h"
 #include "app/panel.h"
 #include "app/process_setup.h"
 #include "app/settings_profile.h"
@@ -40,11 +39,7 @@ QPoint storedClientPosition(const Settings& settings) {
 
 } // namespace
 
-ControlPanelApp::ControlPanelApp() : applicationName_(executableBaseName()) {
-    // One name for the message box titles and the settings file, whatever
-    // the program was started as.
-    QCoreApplication::setApplicationName(applicationName_);
-}
+ControlPanelApp::ControlPanelApp() : applicationName_(QCoreApplication::applicationName()) {}
 
 int ControlPanelApp::run(SystemMidiHost& host) {
     SettingsProfile settings;
@@ -83,9 +78,3 @@ int ControlPanelApp::run(SystemMidiHost& host) {
 }
 
 } // namespace zr70
-
-int zr70_run_panel(int argc, char* argv[], zr70::SystemMidiHost& host) {
-    QApplication application(argc, argv);
-    zr70::ControlPanelApp panel;
-    return panel.run(host);
-}

@@ -20,8 +20,8 @@ public:
     /// 0 also when start-up ends early for lack of a MIDI output.
     int run(SystemMidiHost& host);
 
-    /// The executable's file name without directory and extension: the title
-    /// of every message box and the name of the settings file.
+    /// The program's name, as the application's name was set before: the
+    /// title of every message box and the name of the settings file.
     const QString& applicationName() const { return applicationName_; }
 
 private:
@@ -29,7 +29,3 @@ private:
 };
 
 } // namespace zr70
-
-/// The panel module's entry (see panel_main.h): runs the panel on `host`
-/// until the user closes its window, and returns the exit status.
-extern "C" int zr70_run_panel(int argc, char* argv[], zr70::SystemMidiHost& host);

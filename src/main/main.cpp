@@ -4,13 +4,14 @@
 
 #include "app/termination_signals.h"
 #include "main/command_line_main.h"
-#include "main/panel_main.h"
+#include "main/window_launcher.h"
 
 int main(int argc, char* argv[]) {
+    if (argc <= 1) {
+        // The window's executable takes the signals over itself.
+        return zr70::runWindow();
+    }
     // Before any thread or JACK client exists.
     zr70::catchSignals();
-    if (argc > 1) {
-        return zr70::commandLineMain(argc, argv);
-    }
-    return zr70::panelMain(argc, argv);
+    return zr70::commandLineMain(argc, argv);
 }

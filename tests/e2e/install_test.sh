@@ -18,8 +18,15 @@ check() {
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "not ok - cmake --install"; exit 1; }
 share=$prefix/share
 check "the program is installed" test -x "$prefix/bin/zr70"
-check "the panel's module is installed where the program finds it" \
-    bash -c "ls '$prefix'/lib*/*zr70/zr70-panel.so '$prefix'/lib*/*/zr70/zr70-panel.so 2>/dev/null | grep -q ."
+check "the panel's window is installed where the program finds it" \
+    test -x "$prefix/libexec/zr70/zr70-panel"
+# Without it the program says so in one line, and ends with status 1.
+mv "$prefix/libexec/zr70/zr70-panel" "$prefix/zr70-panel.away"
+missing=$(DISPLAY='' "$prefix/bin/zr70" 2>&1)
+status=$?
+check "a missing window gives one line and status 1 ($status: $missing)" \
+    test "$status" = 1 -a "$(wc -l <<<"$missing")" = 1
+mv "$prefix/zr70-panel.away" "$prefix/libexec/zr70/zr70-panel"
 check "the launcher entry is valid" desktop-file-validate "$share/applications/org.example.zr70.desktop"
 check "the AppStream metainfo is valid" \
     appstreamcli validate --no-net --pedantic "$share/metainfo/org.example.zr70.metainfo.xml"

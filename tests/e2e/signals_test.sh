@@ -125,9 +125,11 @@ done
 
 # --- a request to end while the panel starts --------------------------------
 # As soon as its JACK client is there (on jackd its semaphore shows), or, on
-# PipeWire, as soon as it takes SIGTERM itself.
+# PipeWire, as soon as the panel's window takes SIGTERM itself (before, the
+# process is a copy of this shell, or the program about to start the window).
 takes_term() {
     local mask
+    [[ "$(readlink "/proc/$panel_pid/exe")" == */zr70-panel ]] || return 1
     mask=$(sed -n 's/^SigCgt:[[:space:]]*//p' "/proc/$panel_pid/status" 2>/dev/null) || return 1
     [[ -n "$mask" ]] && (((16#$mask >> 14) & 1))
 }
