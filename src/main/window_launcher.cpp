@@ -33,8 +33,8 @@ int runWindow() {
     char* arguments[] = {const_cast<char*>(program.c_str()), nullptr};
     ::execv(window.c_str(), arguments);
     const char* name = program.empty() ? "zr70" : program.c_str() + folder.size();
-    std::fprintf(stderr, "%s: the panel's window cannot be started: %s: %s\n", name,
-                 window.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: the panel's window cannot be started: %s: %s\n", name, window.c_str(),
+                 std::strerror(errno));
     return 1;
 }
 

@@ -125,13 +125,15 @@ struct AlsaOutput::Impl {
             return;
         }
         midi->setErrorCallback(&Impl::rtMidiError, this);
-        for (std::string& name : portsNow()) {
-            if (!name.empty()) {
-                const std::string stable = stablePortName(PortNaming::AlsaNumbered, name);
-                ports.push_back({name, zr70::shown(stable)});
-                listedNames.push_back(name);
-                outputs.push_back(ports.back().shown);
-            }
+        const std::vector<std::string> names = portsNow();
+        for (std::size_t number = 0; number < names.size(); ++number) {
+            const std::string& name = names[number];
+            ports.push_back(
+                {name, name.empty() ? "ALSA: port " + std::to_string(number) +
+                                          ", whose name could not be read"
+                                    : zr70::shown(stablePortName(PortNaming::AlsaNumbered, name))});
+            listedNames.push_back(name);
+            outputs.push_back(ports.back().shown);
         }
     }
 
@@ -186,25 +188,27 @@ AlsaOutput::AlsaOutput() : impl_(std::make_unique<Impl>()) {}
 
 AlsaOutput::~AlsaOutput() = default;
 
-const std::vector<std::string>& AlsaOutput::outputs() const {
-    return impl_->outputs;
+OutputList AlsaOutput::outputs() {
+    return {impl_->outputs, {}};
 }
 
-MidiResult AlsaOutput::open(int entry, int number) {
+MidiResult AlsaOutput::open(int entry) {
     Impl& impl = *impl_;
     if (impl.open) {
         return MidiResult::failure(MidiError::AlreadyOpen);
     }
     if (entry < 0 || static_cast<std::size_t>(entry) >= impl.ports.size() || !impl.midi) {
-        return MidiResult::failure(MidiError::NoSuchOutput, std::to_string(number));
+        return MidiResult::failure(MidiError::NoSuchOutput, std::to_string(entry));
     }
     const Impl::Port& port = impl.ports[static_cast<std::size_t>(entry)];
     try {
         // Ports come and go and are numbered anew, so the number from the
         // listing is never trusted.
         const std::vector<std::string> now = impl.portsNow();
-        const std::optional<std::size_t> found = findPortAgain(
-            PortNaming::AlsaNumbered, impl.listedNames, static_cast<std::size_t>(entry), now);
+        const std::optional<std::size_t> found =
+            port.name.empty() ? std::nullopt
+                              : findPortAgain(PortNaming::AlsaNumbered, impl.listedNames,
+                                              static_cast<std::size_t>(entry), now);
         if (!found) {
             return MidiResult::failure(MidiError::OutputGone, port.shown);
         }

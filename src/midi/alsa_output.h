@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/midi_host.h"
+#include "midi/midi_output.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,7 +16,7 @@ namespace zr70 {
 /// finds its port again by name, as a device plugged in again comes back
 /// under new numbers. Nothing here ever waits: the sequencer answers from the
 /// kernel at once.
-class AlsaOutput {
+class AlsaOutput : public MidiOutput {
 public:
     /// Lists the sequencer's ports; none without a sequencer.
     AlsaOutput();
@@ -24,15 +24,15 @@ public:
     AlsaOutput(const AlsaOutput&) = delete;
     AlsaOutput& operator=(const AlsaOutput&) = delete;
 
-    /// As the device list shows them: "ALSA: Midi Through Port-0".
-    const std::vector<std::string>& outputs() const;
+    /// As the device list shows them: "ALSA: Midi Through Port-0". A port
+    /// whose name could not be read has an entry all the same, which says so,
+    /// so that every later entry keeps its number.
+    OutputList outputs() override;
 
-    /// Opens entry `entry`; `number` is its number in the program's whole
-    /// list, for the text of a failure.
-    MidiResult open(int entry, int number);
-    MidiResult send(std::span<const std::uint8_t> message);
-    Delivery flush();
-    MidiResult close();
+    MidiResult open(int index) override;
+    MidiResult send(std::span<const std::uint8_t> message) override;
+    Delivery flush() override;
+    MidiResult close() override;
 
 private:
     struct Impl;

@@ -2,20 +2,19 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <random>
-#include <sstream>
-#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -26,18 +25,17 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kPortName = "out";
 
-/// Room for the messages of many send-alls; one that does not fit finds the
-/// server taking none.
-constexpr std::size_t kBufferSize = 16 * 1024;
+/// How long a server that is there is given to let our client in, and to
+/// answer at all while its process runs: a loaded machine can keep a server
+/// from answering for seconds. A stopped server is given up after the
+/// ServerThread's time-out.
+constexpr std::chrono::seconds kServerPatience{6};
 
-/// libjack names the socket on which a client hears from its server after
-/// the client alone, so a client of the same name opening on another server
-/// of the machine at the same moment can take it, and the open fails. Such a
-/// failure passes: the open is tried this many times more, 20 to 49 ms apart,
-/// drawn anew by every process so that two whose opens met do not try again
-/// in step.
-constexpr int kOpenRetries = 2;
-
+/// Between two tries of an open that the server refused, 20 to 49 ms, drawn
+/// anew by every process so that two whose opens met do not try again in
+/// step. (libjack names the socket on which a client hears from its server
+/// after the client alone, so a client of the same name opening on another
+/// server of the machine at the same moment can take it.)
 std::chrono::milliseconds retryWait() {
     std::minstd_rand draw(static_cast<std::uint_fast32_t>(Clock::now().time_since_epoch().count()) ^
                           (static_cast<std::uint_fast32_t>(::getpid()) * 2654435761u));
@@ -70,122 +68,100 @@ constexpr Settle kPipeWireSettle{3, std::chrono::milliseconds(100)};
 constexpr std::uint64_t kJackdCarried = 1;
 constexpr std::uint64_t kPipeWireCarried = 2;
 
-/// What goes before each message in the buffer.
-struct Header {
-    std::uint16_t size;
-    std::uint16_t generation; ///< the open it was sent on
-};
-
-std::int64_t nowNanoseconds() {
-    // The steady clock reads the vDSO: no system call in the process cycle.
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
 void ignoreJackText(const char*) {}
-
-/// Whether the socket of the server that clients of this process open on is
-/// there: the server runs, or has just started or stopped.
-bool serverSocketExists() {
-    const char* server = std::getenv("JACK_DEFAULT_SERVER");
-    const std::string base = std::string("/dev/shm/jack_") +
-                             (server != nullptr && *server != '\0' ? server : "default") + "_";
-    // The second form is that of a server open to every user.
-    return ::access((base + std::to_string(::getuid()) + "_0").c_str(), F_OK) == 0 ||
-           ::access((base + "0").c_str(), F_OK) == 0;
-}
 
 std::string shown(const std::string& port) {
     return "JACK: " + port;
 }
 
-/// Whether the process that serves the socket at `path` is running: found
-/// through the socket's inode among this user's processes, and neither
-/// stopped (SIGSTOP, a debugger) nor gone.
-bool socketServerRuns(const std::string& path) {
-    std::ifstream sockets("/proc/net/unix");
-    std::string line;
-    std::string inode;
-    while (std::getline(sockets, line)) {
-        // "Num RefCount Protocol Flags Type St Inode Path"
-        std::istringstream fields(line);
-        std::string skip;
-        std::string number;
-        std::string name;
-        fields >> skip >> skip >> skip >> skip >> skip >> skip >> number >> name;
-        if (name == path) {
-            inode = "socket:[" + number + "]";
-            break;
-        }
-    }
-    if (inode.empty()) {
-        return false;
-    }
-    std::error_code error;
-    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
-        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", error)) {
-            if (std::filesystem::read_symlink(fd.path(), error) != inode) {
-                continue;
-            }
-            std::ifstream stat(process.path() / "stat");
-            std::string status;
-            std::getline(stat, status);
-            // "pid (name) S ...": the state follows the last ')'.
-            const std::size_t close = status.rfind(')');
-            const char state =
-                close != std::string::npos && close + 2 < status.size() ? status[close + 2] : 'X';
-            return std::string_view("RSD").find(state) != std::string_view::npos;
-        }
-    }
-    return false;
-}
+/// The JACK server this process's clients open on: jackd, or PipeWire
+/// through its libjack, and the socket it listens on for new clients.
+struct Server {
+    bool pipeWire;
+    std::string socket;
+};
 
-/// The socket the server that this process's clients open on listens on.
-std::string serverSocket(bool pipeWire) {
-    const auto variable = [](const char* name, const char* fallback) {
+Server serverOfThisProcess() {
+    const auto variable = [](const char* name, const std::string& fallback) {
         const char* value = std::getenv(name);
-        return std::string(value != nullptr && *value != '\0' ? value : fallback);
+        return value != nullptr && *value != '\0' ? std::string(value) : fallback;
     };
-    if (pipeWire) {
-        return variable("PIPEWIRE_RUNTIME_DIR", variable("XDG_RUNTIME_DIR", "/tmp").c_str()) + "/" +
-               variable("PIPEWIRE_REMOTE", "pipewire-0");
+    // "3.0.0.0 (using PipeWire 0.3.65)" from PipeWire's libjack.
+    const char* version = jack_get_version_string();
+    if (version != nullptr && std::strstr(version, "PipeWire") != nullptr) {
+        // PipeWire ignores JACK_DEFAULT_SERVER: its instances are told apart
+        // by their runtime folder.
+        const std::string remote = variable("PIPEWIRE_REMOTE", "pipewire-0");
+        return {true, remote.starts_with('/')
+                          ? remote
+                          : variable("PIPEWIRE_RUNTIME_DIR", variable("XDG_RUNTIME_DIR", "/tmp")) +
+                                "/" + remote};
     }
-    return "/dev/shm/jack_" + variable("JACK_DEFAULT_SERVER", "default") + "_" +
-           std::to_string(::getuid()) + "_0";
+    const std::string base = "/dev/shm/jack_" + variable("JACK_DEFAULT_SERVER", "default") + "_";
+    const std::string own = base + std::to_string(::getuid()) + "_0";
+    // The other form is that of a server open to every user.
+    return {false, ::access(own.c_str(), F_OK) != 0 && ::access((base + "0").c_str(), F_OK) == 0
+                       ? base + "0"
+                       : own};
 }
 
-/// Longest wait for a server whose process runs but is slow to answer (a
-/// loaded machine), at start: a stopped one is given up after the usual
-/// time-out.
-constexpr std::chrono::seconds kSlowServerLimit{6};
+/// Whether a server listens on `socket`, and whether its process runs.
+enum class Listener { None, Running, Stopped };
+
+/// Asks the system, not the server: a connection that nobody listens for is
+/// refused at once, one to a server whose process is stopped is taken by the
+/// system all the same, and names that process.
+Listener listenerOn(const std::string& socket) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0 || socket.size() >= sizeof address.sun_path) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return Listener::Running; // cannot tell: never taken for a missing server
+    }
+    std::memcpy(address.sun_path, socket.c_str(), socket.size() + 1);
+    Listener listener = Listener::Running;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        // EAGAIN: its queue of new clients is full, so it is there.
+        if (errno == ECONNREFUSED || errno == ENOENT || errno == ENOTDIR) {
+            listener = Listener::None;
+        }
+    } else if (ucred peer{}; [&] {
+                   socklen_t length = sizeof peer;
+                   return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+                          peer.pid > 0;
+               }()) {
+        // "pid (name) S ...": the state follows the last ')'.
+        std::ifstream stat("/proc/" + std::to_string(peer.pid) + "/stat");
+        std::string status;
+        std::getline(stat, status);
+        const std::size_t close = status.rfind(')');
+        if (close != std::string::npos && close + 2 < status.size() &&
+            (status[close + 2] == 'T' || status[close + 2] == 't')) {
+            listener = Listener::Stopped;
+        }
+    }
+    ::close(fd);
+    return listener;
+}
 
 } // namespace
 
 struct JackOutput::State {
-    State() : ring(jack_ringbuffer_create(kBufferSize)) {}
-    ~State() {
-        if (ring != nullptr) {
-            jack_ringbuffer_free(ring);
-        }
-    }
-    State(const State&) = delete;
-    State& operator=(const State&) = delete;
+    const Server server = serverOfThisProcess(); ///< known before any thread starts
+    JackSender sender;
 
     // Set on JACK's thread while the client opens; read by the caller once
-    // that is done, and by the callbacks.
+    // the ServerThread says that is done, and by the callbacks.
     jack_client_t* client = nullptr;
-    bool pipeWire = false;
+    bool refused = false; ///< a server that is there did not let the client in
     std::string portName; ///< our port's whole name, once registered
 
-    jack_ringbuffer_t* ring;
     std::atomic<jack_port_t*> port{nullptr};
     std::atomic<bool> stopped{false};
     std::atomic<bool> finishing{false}; ///< the client is about to close, connections and all
-    std::atomic<std::uint64_t> cycles{0};
-    std::atomic<std::int64_t> lastCycle{nowNanoseconds()};
-    std::atomic<std::uint16_t> generation{0};
-    std::atomic<std::uint64_t> written{0}; ///< messages put into our port
-    std::atomic<std::uint64_t> lastWriteCycle{0};
 
     // On JACK's thread: the input we are connected to; and, under the mutex,
     // what the caller was told.
@@ -196,43 +172,41 @@ struct JackOutput::State {
     void openClient();
     bool registerPort();
     std::vector<std::string> ports() const;
-    bool listed(const std::string& port) const;
     MidiResult connect(const std::string& destination);
+    bool awaitConnection(const std::string& destination);
     void disconnect();
     void catchUp();
 
-    bool answering() const {
-        return nowNanoseconds() - lastCycle.load(std::memory_order_acquire) <
-               std::chrono::nanoseconds(kStallLimit).count();
+    bool alive() const { return !stopped.load(std::memory_order_acquire); }
+    /// Why the server cannot be used now, or nothing.
+    std::optional<MidiError> unusable() const {
+        if (client == nullptr || !alive()) {
+            return MidiError::ServerGone;
+        }
+        return sender.running() ? std::nullopt : std::optional(MidiError::NotAnswering);
+    }
+    MidiError whyNotWaited() const {
+        return alive() ? MidiError::NotAnswering : MidiError::ServerGone;
     }
     bool isConnectedTo(const std::string& destination) const {
         const jack_port_t* ours = port.load(std::memory_order_acquire);
-        return ours != nullptr && !stopped.load(std::memory_order_acquire) &&
-               jack_port_connected_to(ours, destination.c_str()) != 0;
+        return ours != nullptr && alive() && jack_port_connected_to(ours, destination.c_str()) != 0;
     }
-    /// Waits until the server has run `count` more cycles; false when it
-    /// stopped or ran none for kStallLimit.
-    bool awaitCycles(std::uint64_t until) const {
-        while (cycles.load(std::memory_order_acquire) < until) {
-            if (stopped.load(std::memory_order_acquire) || !answering()) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-    bool awaitConnection(const std::string& destination) const;
 
-    static int process(jack_nframes_t frames, void* state);
-    static void serverStopped(jack_status_t, const char*, void* state);
-    static void serverGone(void* state);
-    void writeInto(void* buffer);
+    static int process(jack_nframes_t frames, void* state) {
+        auto* self = static_cast<State*>(state);
+        jack_port_t* ours = self->port.load(std::memory_order_acquire);
+        self->sender.process(ours != nullptr ? jack_port_get_buffer(ours, frames) : nullptr);
+        return 0;
+    }
+    static void serverStopped(jack_status_t, const char*, void* state) { serverGone(state); }
+    static void serverGone(void* state) {
+        static_cast<State*>(state)->stopped.store(true, std::memory_order_release);
+    }
 };
 
 void JackOutput::State::openClient() {
     static const bool silenced = [] {
-        // libjack prints its own complaints (no server, for one); the user
-        // sees the program's messages only.
         jack_set_error_function(ignoreJackText);
         jack_set_info_function(ignoreJackText);
         return true;
@@ -241,21 +215,20 @@ void JackOutput::State::openClient() {
     // A name of this process alone: another process's client of our name
     // can never take its socket.
     const std::string name = "zr70-" + std::to_string(::getpid());
-    for (int attempt = 0;; ++attempt) {
-        jack_status_t status{};
-        client = jack_client_open(name.c_str(), JackNoStartServer, &status);
-        if (client != nullptr) {
-            break;
+    // A server that is there is never taken for a missing one: an open it
+    // refused (a loaded machine, a client of our name on another server) is
+    // tried again while it listens.
+    const auto giveUp = Clock::now() + kServerPatience;
+    while ((client = jack_client_open(name.c_str(), JackNoStartServer, nullptr)) == nullptr) {
+        if (listenerOn(server.socket) == Listener::None) {
+            return;
         }
-        const bool serverThere = (status & JackServerFailed) == 0 || serverSocketExists();
-        if (!serverThere || attempt == kOpenRetries) {
+        if (Clock::now() > giveUp || finishing.load(std::memory_order_acquire)) {
+            refused = true;
             return;
         }
         std::this_thread::sleep_for(retryWait());
     }
-    // "3.0.0.0 (using PipeWire 0.3.65)" from PipeWire's libjack.
-    const char* version = jack_get_version_string();
-    pipeWire = version != nullptr && std::strstr(version, "PipeWire") != nullptr;
     // jackd calls the first, PipeWire's libjack only the second.
     jack_on_info_shutdown(client, &State::serverStopped, this);
     jack_on_shutdown(client, &State::serverGone, this);
@@ -263,7 +236,6 @@ void JackOutput::State::openClient() {
     // Registered before the client runs, the port costs the server less; an
     // open registers it where this failed.
     registerPort();
-    lastCycle.store(nowNanoseconds(), std::memory_order_release);
     if (jack_activate(client) != 0) {
         jack_client_close(client);
         client = nullptr;
@@ -288,7 +260,7 @@ bool JackOutput::State::registerPort() {
 
 std::vector<std::string> JackOutput::State::ports() const {
     std::vector<std::string> found;
-    if (client == nullptr || stopped.load(std::memory_order_acquire)) {
+    if (client == nullptr || !alive()) {
         return found;
     }
     if (const char** names =
@@ -301,16 +273,12 @@ std::vector<std::string> JackOutput::State::ports() const {
     return found;
 }
 
-bool JackOutput::State::listed(const std::string& port) const {
-    const std::vector<std::string> now = ports();
-    return std::find(now.begin(), now.end(), port) != now.end();
-}
-
 MidiResult JackOutput::State::connect(const std::string& destination) {
-    if (client == nullptr || stopped.load(std::memory_order_acquire)) {
+    if (client == nullptr || !alive()) {
         return MidiResult::failure(MidiError::ServerGone);
     }
-    if (!listed(destination)) {
+    if (const std::vector<std::string> now = ports();
+        std::find(now.begin(), now.end(), destination) == now.end()) {
         return MidiResult::failure(MidiError::OutputGone, shown(destination));
     }
     // A connection left by a close the server did not answer goes first.
@@ -336,34 +304,33 @@ MidiResult JackOutput::State::connect(const std::string& destination) {
 /// server's next cycle on, so a missing one is looked for until kConnectWait
 /// has passed. Once it shows, the link may not carry data yet on PipeWire:
 /// it must have been there for the server's Settle, within the same wait.
-bool JackOutput::State::awaitConnection(const std::string& destination) const {
-    const Settle settle = pipeWire ? kPipeWireSettle : kJackdSettle;
+bool JackOutput::State::awaitConnection(const std::string& destination) {
+    const Settle settle = server.pipeWire ? kPipeWireSettle : kJackdSettle;
     const auto deadline = Clock::now() + kConnectWait;
-    bool shownYet = false;
-    std::uint64_t shownAtCycle = 0;
-    auto shownAt = Clock::now();
-    while (!stopped.load(std::memory_order_acquire) && answering()) {
-        const auto now = Clock::now();
-        if (!isConnectedTo(destination)) {
-            shownYet = false;
-        } else if (!shownYet) {
-            shownYet = true;
-            shownAtCycle = cycles.load(std::memory_order_acquire);
-            shownAt = now;
-        } else if (cycles.load(std::memory_order_acquire) >= shownAtCycle + settle.cycles &&
-                   now - shownAt >= settle.time) {
-            return true;
-        }
-        if (now > deadline) {
-            return shownYet;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    std::optional<std::pair<std::uint64_t, Clock::time_point>> shownSince;
+    bool ready = false;
+    sender.waitUntil(
+        [&] {
+            const auto now = Clock::now();
+            if (!isConnectedTo(destination)) {
+                shownSince.reset();
+            } else if (!shownSince) {
+                shownSince.emplace(sender.cycles(), now);
+            } else if (sender.cycles() >= shownSince->first + settle.cycles &&
+                       now - shownSince->second >= settle.time) {
+                return ready = true;
+            }
+            if (now > deadline) {
+                ready = shownSince.has_value();
+            }
+            return now > deadline;
+        },
+        [this] { return alive(); });
+    return ready;
 }
 
 void JackOutput::State::disconnect() {
-    if (!connected.empty() && client != nullptr && !stopped.load(std::memory_order_acquire)) {
+    if (!connected.empty() && client != nullptr && alive()) {
         jack_disconnect(client, portName.c_str(), connected.c_str());
     }
     connected.clear();
@@ -375,57 +342,6 @@ void JackOutput::State::catchUp() {
         disconnect();
     }
 }
-
-int JackOutput::State::process(jack_nframes_t frames, void* state) {
-    auto* self = static_cast<State*>(state);
-    self->lastCycle.store(nowNanoseconds(), std::memory_order_release);
-    if (jack_port_t* ours = self->port.load(std::memory_order_acquire)) {
-        void* buffer = jack_port_get_buffer(ours, frames);
-        jack_midi_clear_buffer(buffer);
-        self->writeInto(buffer);
-    }
-    self->cycles.fetch_add(1, std::memory_order_acq_rel);
-    return 0;
-}
-
-/// Moves whole messages from the buffer into the port while they fit; those
-/// of an earlier open are dropped.
-void JackOutput::State::writeInto(void* buffer) {
-    const std::uint16_t current = generation.load(std::memory_order_acquire);
-    Header header{};
-    while (jack_ringbuffer_read_space(ring) >= sizeof header) {
-        jack_ringbuffer_peek(ring, reinterpret_cast<char*>(&header), sizeof header);
-        if (jack_ringbuffer_read_space(ring) < sizeof header + header.size) {
-            break; // the rest of it is still being written
-        }
-        if (header.generation != current) {
-            jack_ringbuffer_read_advance(ring, sizeof header + header.size);
-            continue;
-        }
-        jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, header.size);
-        if (data == nullptr) {
-            break; // the port is full: the rest goes in the next cycle
-        }
-        jack_ringbuffer_read_advance(ring, sizeof header);
-        jack_ringbuffer_read(ring, reinterpret_cast<char*>(data), header.size);
-        lastWriteCycle.store(cycles.load(std::memory_order_relaxed), std::memory_order_relaxed);
-        written.fetch_add(1, std::memory_order_release);
-    }
-}
-
-void JackOutput::State::serverStopped(jack_status_t, const char*, void* state) {
-    serverGone(state);
-}
-
-void JackOutput::State::serverGone(void* state) {
-    static_cast<State*>(state)->stopped.store(true, std::memory_order_release);
-}
-
-struct JackOutput::Ahead {
-    std::shared_ptr<ServerThread::Task> task;
-    std::string port; ///< the port it connects to; empty when none was listed
-    MidiResult result = MidiResult::failure(MidiError::NotAnswering);
-};
 
 JackOutput::JackOutput()
     : state_(std::make_shared<State>()), thread_([state = state_] { state->catchUp(); }) {
@@ -439,14 +355,12 @@ JackOutput::~JackOutput() {
 OutputList JackOutput::outputs() {
     OutputList list;
     listed_.clear();
-    // A server that is merely slow is given longer than one that has stopped.
-    const auto deadline = Clock::now() + kSlowServerLimit;
+    // A server whose process runs is given longer than one that has stopped.
+    const auto deadline = Clock::now() + kServerPatience;
     const auto slowButRunning = [&] {
-        const char* version = jack_get_version_string();
-        const bool pipeWire = version != nullptr && std::strstr(version, "PipeWire") != nullptr;
-        return Clock::now() < deadline && socketServerRuns(serverSocket(pipeWire));
+        return Clock::now() < deadline && listenerOn(state_->server.socket) == Listener::Running;
     };
-    if (!clientOpened_ || !thread_.wait(clientOpened_, slowButRunning)) {
+    if (!clientOpened_ || !thread_.wait(clientOpened_, slowButRunning) || state_->refused) {
         list.problem = MidiResult::failure(MidiError::NotAnswering);
         return list;
     }
@@ -457,56 +371,31 @@ OutputList JackOutput::outputs() {
     return list;
 }
 
-void JackOutput::tell(const std::string& port) {
-    const std::lock_guard lock(state_->toldMutex);
-    state_->told = port;
-}
-
-MidiResult JackOutput::open(int entry, int number) {
+MidiResult JackOutput::open(int index) {
     if (!open_.empty()) {
         return MidiResult::failure(MidiError::AlreadyOpen);
     }
-    const bool listedEntry = entry >= 0 && static_cast<std::size_t>(entry) < listed_.size();
-    if (const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr)) {
-        if (!thread_.wait(ahead->task)) {
-            return MidiResult::failure(MidiError::NotAnswering);
-        }
-        if (listedEntry && ahead->port == listed_[static_cast<std::size_t>(entry)]) {
-            if (ahead->result.ok()) {
-                open_ = ahead->port;
-                tell(open_);
-                openedQueued_ = flushedQueued_ = queued_;
-                undelivered_ = {};
-                flushedWritten_ = state_->written.load(std::memory_order_acquire);
-            }
-            return ahead->result;
-        }
-        if (ahead->result.ok() && !disconnect(ahead->port)) {
-            return MidiResult::failure(MidiError::NotAnswering);
-        }
+    if (index < 0 || static_cast<std::size_t>(index) >= listed_.size()) {
+        return MidiResult::failure(MidiError::NoSuchOutput, std::to_string(index));
     }
-    if (!listedEntry) {
-        return MidiResult::failure(MidiError::NoSuchOutput, std::to_string(number));
+    if (const std::optional<MidiError> why = state_->unusable()) {
+        return MidiResult::failure(*why);
     }
-    if (state_->client == nullptr || state_->stopped.load(std::memory_order_acquire)) {
-        return MidiResult::failure(MidiError::ServerGone);
-    }
-    if (!state_->answering()) {
-        return MidiResult::failure(MidiError::NotAnswering);
-    }
-    const std::string port = listed_[static_cast<std::size_t>(entry)];
+    const std::string port = listed_[static_cast<std::size_t>(index)];
     auto result = std::make_shared<MidiResult>(MidiResult::failure(MidiError::NotAnswering));
     if (!thread_.run([state = state_, port, result] { *result = state->connect(port); })) {
         return MidiResult::failure(MidiError::NotAnswering);
     }
     if (result->ok()) {
         open_ = port;
-        tell(open_);
-        // Whatever an earlier open left in the buffer is not for this one.
-        state_->generation.fetch_add(1, std::memory_order_acq_rel);
-        openedQueued_ = flushedQueued_ = queued_;
+        {
+            const std::lock_guard lock(state_->toldMutex);
+            state_->told = port;
+        }
+        // Whatever an earlier open left in the ring is not for this one.
+        state_->sender.dropQueued();
+        openedAfter_ = flushedTo_ = state_->sender.queued();
         undelivered_ = {};
-        flushedWritten_ = state_->written.load(std::memory_order_acquire);
     }
     return *result;
 }
@@ -515,58 +404,36 @@ MidiResult JackOutput::send(std::span<const std::uint8_t> message) {
     if (open_.empty()) {
         return MidiResult::failure(MidiError::NotOpen);
     }
-    if (state_->stopped.load(std::memory_order_acquire)) {
-        return MidiResult::failure(MidiError::ServerGone);
-    }
-    if (!state_->answering()) {
-        return MidiResult::failure(MidiError::NotAnswering);
+    if (const std::optional<MidiError> why = state_->unusable()) {
+        return MidiResult::failure(*why);
     }
     if (!state_->isConnectedTo(open_)) {
         return MidiResult::failure(MidiError::ConnectionGone, shown(open_));
     }
-    const Header header{static_cast<std::uint16_t>(message.size()),
-                        state_->generation.load(std::memory_order_acquire)};
-    if (message.size() > UINT16_MAX ||
-        jack_ringbuffer_write_space(state_->ring) < sizeof header + message.size()) {
-        return MidiResult::failure(MidiError::Stalled);
-    }
-    jack_ringbuffer_write(state_->ring, reinterpret_cast<const char*>(&header), sizeof header);
-    jack_ringbuffer_write(state_->ring, reinterpret_cast<const char*>(message.data()),
-                          message.size());
-    ++queued_;
-    return {};
+    return state_->sender.queue(message) ? MidiResult{} : MidiResult::failure(MidiError::Stalled);
 }
 
 Delivery JackOutput::flush() {
+    JackSender& sender = state_->sender;
+    const std::uint64_t last = sender.queued();
     Delivery delivery;
-    delivery.sent = queued_ - flushedQueued_;
-    const auto written = [&] {
-        return std::min<std::uint64_t>(
-            state_->written.load(std::memory_order_acquire) - flushedWritten_, delivery.sent);
-    };
-    while (written() < delivery.sent) {
-        if (state_->stopped.load(std::memory_order_acquire)) {
-            delivery.result = MidiResult::failure(MidiError::ServerGone);
-            break;
-        }
-        if (!state_->answering()) {
-            delivery.result = MidiResult::failure(MidiError::NotAnswering);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    delivery.sent = last - flushedTo_;
+    if (!sender.waitUntil([&] { return sender.written() >= last; },
+                          [this] { return state_->alive(); })) {
+        delivery.result = MidiResult::failure(state_->whyNotWaited());
     }
-    delivery.left = written();
+    const std::uint64_t written = std::min(sender.written(), last);
+    delivery.left = written > flushedTo_ ? written - flushedTo_ : 0;
     if (delivery.result.ok() && !open_.empty() && !state_->isConnectedTo(open_)) {
         delivery.result = MidiResult::failure(MidiError::ConnectionGone, shown(open_));
         delivery.left = 0;
     }
     if (!delivery.result.ok()) {
         // What did not leave now is not to leave later, when it is not waited for.
-        state_->generation.fetch_add(1, std::memory_order_acq_rel);
+        sender.dropQueued();
         undelivered_ = delivery.result;
     }
-    flushedQueued_ = queued_;
-    flushedWritten_ = state_->written.load(std::memory_order_acquire);
+    flushedTo_ = last;
     return delivery;
 }
 
@@ -574,31 +441,34 @@ MidiResult JackOutput::close() {
     if (open_.empty()) {
         return MidiResult::failure(MidiError::NotOpen);
     }
+    JackSender& sender = state_->sender;
     MidiResult result = std::exchange(undelivered_, {});
-    if (queued_ > flushedQueued_ && result.ok()) {
+    if (sender.queued() > flushedTo_ && result.ok()) {
         result = flush().result;
     }
     const std::string port = std::exchange(open_, {});
     // The cycle that carried the last message must have passed, and the
     // connection must still stand, for what was sent to have arrived.
-    if (result.ok() && queued_ > openedQueued_) {
-        const std::uint64_t carried = state_->pipeWire ? kPipeWireCarried : kJackdCarried;
-        if (!state_->awaitCycles(state_->lastWriteCycle.load(std::memory_order_relaxed) + carried +
-                                 1)) {
-            result = MidiResult::failure(state_->stopped.load(std::memory_order_acquire)
-                                             ? MidiError::ServerGone
-                                             : MidiError::NotAnswering);
+    if (result.ok() && sender.queued() > openedAfter_) {
+        const std::uint64_t until =
+            sender.writtenInCycle() + (state_->server.pipeWire ? kPipeWireCarried : kJackdCarried);
+        if (!sender.waitUntil([&] { return sender.cycles() >= until; },
+                              [this] { return state_->alive(); })) {
+            result = MidiResult::failure(state_->whyNotWaited());
         } else if (!state_->isConnectedTo(port)) {
             result = MidiResult::failure(MidiError::ConnectionGone, shown(port));
         }
     }
-    tell({});
-    state_->generation.fetch_add(1, std::memory_order_acq_rel);
+    {
+        const std::lock_guard lock(state_->toldMutex);
+        state_->told.clear();
+    }
+    sender.dropQueued();
     // A server that does not answer is not asked: the thread catches up once
     // it does. The disconnect is not waited for: what comes next on JACK's
     // thread (another open, the end) comes after it, and the end of the
     // client takes its connections with it.
-    if (state_->answering() && !state_->stopped.load(std::memory_order_acquire)) {
+    if (!state_->unusable()) {
         thread_.start([state = state_, port] {
             if (!state->finishing.load(std::memory_order_acquire) && state->connected == port) {
                 state->disconnect();
@@ -606,40 +476,6 @@ MidiResult JackOutput::close() {
         });
     }
     return result;
-}
-
-bool JackOutput::disconnect(const std::string& port) {
-    return thread_.run([state = state_, port] {
-        if (state->connected == port) {
-            state->disconnect();
-        }
-    });
-}
-
-void JackOutput::openAhead(std::string name, int entry) {
-    dropAhead();
-    auto ahead = std::make_shared<Ahead>();
-    ahead->task = thread_.start([state = state_, ahead, name = std::move(name), entry] {
-        std::vector<std::string> names;
-        const std::vector<std::string> ports = state->ports();
-        for (const std::string& port : ports) {
-            names.push_back(shown(port));
-        }
-        if (const std::optional<int> found = findOutput(names, name, entry)) {
-            ahead->port = ports[static_cast<std::size_t>(*found)];
-            ahead->result = state->connect(ahead->port);
-        }
-    });
-    if (ahead->task) {
-        ahead_ = std::move(ahead);
-    }
-}
-
-void JackOutput::dropAhead() {
-    if (const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
-        ahead && thread_.wait(ahead->task) && ahead->result.ok()) {
-        disconnect(ahead->port);
-    }
 }
 
 bool JackOutput::finish() {

@@ -5,72 +5,46 @@
 namespace zr70 {
 
 OutputList SystemMidiHost::outputs() {
-    OutputList list = jack_.outputs();
-    list.names.insert(list.names.begin(), alsa_.outputs().begin(), alsa_.outputs().end());
-    return list;
-}
-
-void SystemMidiHost::openAhead(std::string name, int index) {
-    jack_.openAhead(std::move(name), index - alsaCount());
+    OutputList all;
+    for (std::size_t system = 0; system < systems_.size(); ++system) {
+        OutputList list = systems_[system]->outputs();
+        counts_[system] = static_cast<int>(list.names.size());
+        all.names.insert(all.names.end(), list.names.begin(), list.names.end());
+        if (all.problem.ok()) {
+            all.problem = list.problem;
+        }
+    }
+    return all;
 }
 
 MidiResult SystemMidiHost::open(int index) {
-    if (open_ != Open::None) {
+    if (open_ != nullptr) {
         return MidiResult::failure(MidiError::AlreadyOpen);
     }
-    if (index < 0) {
-        return MidiResult::failure(MidiError::NoSuchOutput, std::to_string(index));
+    int first = 0;
+    for (std::size_t system = 0; system < systems_.size(); ++system) {
+        if (index >= first && index < first + counts_[system]) {
+            const MidiResult opened = systems_[system]->open(index - first);
+            open_ = opened.ok() ? systems_[system] : nullptr;
+            return opened;
+        }
+        first += counts_[system];
     }
-    MidiResult opened;
-    if (index < alsaCount()) {
-        // A JACK output opened ahead is closed when an ALSA one is wanted.
-        jack_.dropAhead();
-        opened = alsa_.open(index, index);
-        open_ = opened.ok() ? Open::Alsa : Open::None;
-    } else {
-        // Past the ALSA outputs every number is JACK's, which answers it
-        // with its own failure when it names none of its outputs.
-        opened = jack_.open(index - alsaCount(), index);
-        open_ = opened.ok() ? Open::Jack : Open::None;
-    }
-    return opened;
+    return MidiResult::failure(MidiError::NoSuchOutput, std::to_string(index));
 }
 
 MidiResult SystemMidiHost::send(std::span<const std::uint8_t> message) {
-    switch (open_) {
-    case Open::Alsa:
-        return alsa_.send(message);
-    case Open::Jack:
-        return jack_.send(message);
-    case Open::None:
-        break;
-    }
-    return MidiResult::failure(MidiError::NotOpen);
+    return open_ != nullptr ? open_->send(message) : MidiResult::failure(MidiError::NotOpen);
 }
 
 Delivery SystemMidiHost::flush() {
-    switch (open_) {
-    case Open::Alsa:
-        return alsa_.flush();
-    case Open::Jack:
-        return jack_.flush();
-    case Open::None:
-        break;
-    }
-    return {0, 0, MidiResult::failure(MidiError::NotOpen)};
+    return open_ != nullptr ? open_->flush()
+                            : Delivery{0, 0, MidiResult::failure(MidiError::NotOpen)};
 }
 
 MidiResult SystemMidiHost::close() {
-    const Open closing = std::exchange(open_, Open::None);
-    switch (closing) {
-    case Open::Alsa:
-        return alsa_.close();
-    case Open::Jack:
-        return jack_.close();
-    case Open::None:
-        break;
-    }
-    return MidiResult::failure(MidiError::NotOpen);
+    MidiOutput* closing = std::exchange(open_, nullptr);
+    return closing != nullptr ? closing->close() : MidiResult::failure(MidiError::NotOpen);
 }
 
 } // namespace zr70

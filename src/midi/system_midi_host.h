@@ -4,6 +4,8 @@
 #include "midi/jack_output.h"
 #include "midi/midi_host.h"
 
+#include <array>
+
 namespace zr70 {
 
 /// The MIDI outputs of this machine as the program uses them, window or not:
@@ -21,24 +23,19 @@ public:
     Delivery flush() override;
     MidiResult close() override;
 
-    /// Starts opening the JACK output listed as `name` (of twins, the one at
-    /// `index`), if there is one: the open that is to come runs while the
-    /// caller builds its window (see JackOutput::openAhead).
-    void openAhead(std::string name, int index);
-
     /// Closes JACK's client. False when the JACK server did not answer in
     /// time: its thread is left behind, and the process must end with _exit.
     bool finish() { return jack_.finish(); }
 
 private:
-    enum class Open { None, Alsa, Jack };
-
-    int alsaCount() const { return static_cast<int>(alsa_.outputs().size()); }
-
     // JACK's client starts opening first: it takes the longest.
     JackOutput jack_;
     AlsaOutput alsa_;
-    Open open_ = Open::None;
+    /// The systems in the order of the list.
+    std::array<MidiOutput*, 2> systems_{&alsa_, &jack_};
+    /// How many outputs each system had at the last listing.
+    std::array<int, 2> counts_{};
+    MidiOutput* open_ = nullptr;
 };
 
 } // namespace zr70
