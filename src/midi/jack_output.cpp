@@ -1,10 +1,10 @@
 #include "midi/jack_output.h"
 
+#include "midi/jack_server.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -25,17 +24,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kPortName = "out";
 
-/// How long a server that is there is given to let our client in, and to
-/// answer at all while its process runs: a loaded machine can keep a server
-/// from answering for seconds. A stopped server is given up after the
-/// ServerThread's time-out.
-constexpr std::chrono::seconds kServerPatience{6};
-
 /// Between two tries of an open that the server refused, 20 to 49 ms, drawn
 /// anew by every process so that two whose opens met do not try again in
-/// step. (libjack names the socket on which a client hears from its server
-/// after the client alone, so a client of the same name opening on another
-/// server of the machine at the same moment can take it.)
+/// step.
 std::chrono::milliseconds retryWait() {
     std::minstd_rand draw(static_cast<std::uint_fast32_t>(Clock::now().time_since_epoch().count()) ^
                           (static_cast<std::uint_fast32_t>(::getpid()) * 2654435761u));
@@ -47,127 +38,28 @@ std::chrono::milliseconds retryWait() {
 /// many cycles.
 constexpr std::chrono::milliseconds kConnectWait{1000};
 
-/// How long a new connection must have shown before the first message goes.
-/// jackd shows a connection only in the graph its cycles already run, but
-/// PipeWire shows it before its link carries data: it lost every message sent
-/// within a few cycles of the connection showing in about one open of four,
-/// and with 30 ms still some on a loaded machine. With three cycles and
-/// 100 ms it lost none in 240 opens at quanta of 256 and 1024 frames, loaded
-/// or not.
-struct Settle {
-    std::uint64_t cycles;
-    std::chrono::milliseconds time;
-};
-constexpr Settle kJackdSettle{1, std::chrono::milliseconds(0)};
-constexpr Settle kPipeWireSettle{3, std::chrono::milliseconds(100)};
-
-/// Cycles after the one that wrote the last message into our port before
-/// the connection may go: the receiver reads the port in that same cycle on
-/// jackd, but PipeWire may hand it over a cycle later, and drops what a port
-/// that has gone carried.
-constexpr std::uint64_t kJackdCarried = 1;
-constexpr std::uint64_t kPipeWireCarried = 2;
-
 void ignoreJackText(const char*) {}
 
 std::string shown(const std::string& port) {
     return "JACK: " + port;
 }
 
-/// The JACK server this process's clients open on: jackd, or PipeWire
-/// through its libjack, and the socket it listens on for new clients.
-struct Server {
-    bool pipeWire;
-    std::string socket;
-};
-
-Server serverOfThisProcess() {
-    const auto variable = [](const char* name, const std::string& fallback) {
-        const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0' ? std::string(value) : fallback;
-    };
-    // "3.0.0.0 (using PipeWire 0.3.65)" from PipeWire's libjack.
-    const char* version = jack_get_version_string();
-    if (version != nullptr && std::strstr(version, "PipeWire") != nullptr) {
-        // PipeWire ignores JACK_DEFAULT_SERVER: its instances are told apart
-        // by their runtime folder.
-        const std::string remote = variable("PIPEWIRE_REMOTE", "pipewire-0");
-        return {true, remote.starts_with('/')
-                          ? remote
-                          : variable("PIPEWIRE_RUNTIME_DIR", variable("XDG_RUNTIME_DIR", "/tmp")) +
-                                "/" + remote};
-    }
-    const std::string base = "/dev/shm/jack_" + variable("JACK_DEFAULT_SERVER", "default") + "_";
-    const std::string own = base + std::to_string(::getuid()) + "_0";
-    // The other form is that of a server open to every user.
-    return {false, ::access(own.c_str(), F_OK) != 0 && ::access((base + "0").c_str(), F_OK) == 0
-                       ? base + "0"
-                       : own};
-}
-
-/// Whether a server listens on `socket`, and whether its process runs.
-enum class Listener { None, Running, Stopped };
-
-/// Asks the system, not the server: a connection that nobody listens for is
-/// refused at once, one to a server whose process is stopped is taken by the
-/// system all the same, and names that process.
-Listener listenerOn(const std::string& socket) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0 || socket.size() >= sizeof address.sun_path) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return Listener::Running; // cannot tell: never taken for a missing server
-    }
-    std::memcpy(address.sun_path, socket.c_str(), socket.size() + 1);
-    Listener listener = Listener::Running;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        // EAGAIN: its queue of new clients is full, so it is there.
-        if (errno == ECONNREFUSED || errno == ENOENT || errno == ENOTDIR) {
-            listener = Listener::None;
-        }
-    } else if (ucred peer{}; [&] {
-                   socklen_t length = sizeof peer;
-                   return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
-                          peer.pid > 0;
-               }()) {
-        // "pid (name) S ...": the state follows the last ')'.
-        std::ifstream stat("/proc/" + std::to_string(peer.pid) + "/stat");
-        std::string status;
-        std::getline(stat, status);
-        const std::size_t close = status.rfind(')');
-        if (close != std::string::npos && close + 2 < status.size() &&
-            (status[close + 2] == 'T' || status[close + 2] == 't')) {
-            listener = Listener::Stopped;
-        }
-    }
-    ::close(fd);
-    return listener;
-}
-
 } // namespace
 
 struct JackOutput::State {
-    const Server server = serverOfThisProcess(); ///< known before any thread starts
+    const JackServer server = JackServer::ofThisProcess(); ///< known before any thread starts
     JackSender sender;
 
     // Set on JACK's thread while the client opens; read by the caller once
-    // the ServerThread says that is done, and by the callbacks.
+    // the ServerThread says that is done.
     jack_client_t* client = nullptr;
     bool refused = false; ///< a server that is there did not let the client in
     std::string portName; ///< our port's whole name, once registered
 
     std::atomic<jack_port_t*> port{nullptr};
-    std::atomic<bool> stopped{false};
+    std::atomic<bool> held{false};      ///< the caller holds an open output
     std::atomic<bool> finishing{false}; ///< the client is about to close, connections and all
-
-    // On JACK's thread: the input we are connected to; and, under the mutex,
-    // what the caller was told.
-    std::string connected;
-    std::mutex toldMutex;
-    std::string told;
+    std::string connected;              ///< on JACK's thread: the input we are connected to
 
     void openClient();
     bool registerPort();
@@ -175,22 +67,14 @@ struct JackOutput::State {
     MidiResult connect(const std::string& destination);
     bool awaitConnection(const std::string& destination);
     void disconnect();
-    void catchUp();
 
-    bool alive() const { return !stopped.load(std::memory_order_acquire); }
-    /// Why the server cannot be used now, or nothing.
-    std::optional<MidiError> unusable() const {
-        if (client == nullptr || !alive()) {
-            return MidiError::ServerGone;
-        }
-        return sender.running() ? std::nullopt : std::optional(MidiError::NotAnswering);
-    }
-    MidiError whyNotWaited() const {
-        return alive() ? MidiError::NotAnswering : MidiError::ServerGone;
+    std::optional<MidiError> problem() const {
+        return client == nullptr ? MidiError::ServerGone : sender.problem();
     }
     bool isConnectedTo(const std::string& destination) const {
         const jack_port_t* ours = port.load(std::memory_order_acquire);
-        return ours != nullptr && alive() && jack_port_connected_to(ours, destination.c_str()) != 0;
+        return ours != nullptr && !problem() &&
+               jack_port_connected_to(ours, destination.c_str()) != 0;
     }
 
     static int process(jack_nframes_t frames, void* state) {
@@ -200,9 +84,7 @@ struct JackOutput::State {
         return 0;
     }
     static void serverStopped(jack_status_t, const char*, void* state) { serverGone(state); }
-    static void serverGone(void* state) {
-        static_cast<State*>(state)->stopped.store(true, std::memory_order_release);
-    }
+    static void serverGone(void* state) { static_cast<State*>(state)->sender.serverStopped(); }
 };
 
 void JackOutput::State::openClient() {
@@ -218,9 +100,9 @@ void JackOutput::State::openClient() {
     // A server that is there is never taken for a missing one: an open it
     // refused (a loaded machine, a client of our name on another server) is
     // tried again while it listens.
-    const auto giveUp = Clock::now() + kServerPatience;
+    const auto giveUp = Clock::now() + JackServer::kPatience;
     while ((client = jack_client_open(name.c_str(), JackNoStartServer, nullptr)) == nullptr) {
-        if (listenerOn(server.socket) == Listener::None) {
+        if (server.listener() == JackServer::Listener::None) {
             return;
         }
         if (Clock::now() > giveUp || finishing.load(std::memory_order_acquire)) {
@@ -260,7 +142,7 @@ bool JackOutput::State::registerPort() {
 
 std::vector<std::string> JackOutput::State::ports() const {
     std::vector<std::string> found;
-    if (client == nullptr || !alive()) {
+    if (problem() == MidiError::ServerGone) {
         return found;
     }
     if (const char** names =
@@ -274,7 +156,7 @@ std::vector<std::string> JackOutput::State::ports() const {
 }
 
 MidiResult JackOutput::State::connect(const std::string& destination) {
-    if (client == nullptr || !alive()) {
+    if (problem() == MidiError::ServerGone) {
         return MidiResult::failure(MidiError::ServerGone);
     }
     if (const std::vector<std::string> now = ports();
@@ -302,49 +184,45 @@ MidiResult JackOutput::State::connect(const std::string& destination) {
 
 /// A new connection shows in the graph that clients read only from the
 /// server's next cycle on, so a missing one is looked for until kConnectWait
-/// has passed. Once it shows, the link may not carry data yet on PipeWire:
-/// it must have been there for the server's Settle, within the same wait.
+/// has passed. Once it shows, it must have stood for the server's settling
+/// time, within the same wait.
 bool JackOutput::State::awaitConnection(const std::string& destination) {
-    const Settle settle = server.pipeWire ? kPipeWireSettle : kJackdSettle;
     const auto deadline = Clock::now() + kConnectWait;
     std::optional<std::pair<std::uint64_t, Clock::time_point>> shownSince;
     bool ready = false;
-    sender.waitUntil(
-        [&] {
-            const auto now = Clock::now();
-            if (!isConnectedTo(destination)) {
-                shownSince.reset();
-            } else if (!shownSince) {
-                shownSince.emplace(sender.cycles(), now);
-            } else if (sender.cycles() >= shownSince->first + settle.cycles &&
-                       now - shownSince->second >= settle.time) {
-                return ready = true;
-            }
-            if (now > deadline) {
-                ready = shownSince.has_value();
-            }
-            return now > deadline;
-        },
-        [this] { return alive(); });
+    sender.waitUntil([&] {
+        const auto now = Clock::now();
+        if (!isConnectedTo(destination)) {
+            shownSince.reset();
+        } else if (!shownSince) {
+            shownSince.emplace(sender.cycles(), now);
+        } else if (sender.cycles() >= shownSince->first + server.settleCycles &&
+                   now - shownSince->second >= server.settleTime) {
+            return ready = true;
+        }
+        if (now > deadline) {
+            ready = shownSince.has_value();
+        }
+        return now > deadline;
+    });
     return ready;
 }
 
 void JackOutput::State::disconnect() {
-    if (!connected.empty() && client != nullptr && alive()) {
+    if (!connected.empty() && problem() != MidiError::ServerGone) {
         jack_disconnect(client, portName.c_str(), connected.c_str());
     }
     connected.clear();
 }
 
-void JackOutput::State::catchUp() {
-    const std::lock_guard lock(toldMutex);
-    if (connected != told) {
-        disconnect();
-    }
-}
-
+// A request the caller gave up waiting for may still have connected us: once
+// the server answers again, that connection goes, unless the caller holds it.
 JackOutput::JackOutput()
-    : state_(std::make_shared<State>()), thread_([state = state_] { state->catchUp(); }) {
+    : state_(std::make_shared<State>()), thread_([state = state_] {
+          if (!state->held.load(std::memory_order_acquire)) {
+              state->disconnect();
+          }
+      }) {
     clientOpened_ = thread_.start([state = state_] { state->openClient(); });
 }
 
@@ -356,9 +234,10 @@ OutputList JackOutput::outputs() {
     OutputList list;
     listed_.clear();
     // A server whose process runs is given longer than one that has stopped.
-    const auto deadline = Clock::now() + kServerPatience;
+    const auto deadline = Clock::now() + JackServer::kPatience;
     const auto slowButRunning = [&] {
-        return Clock::now() < deadline && listenerOn(state_->server.socket) == Listener::Running;
+        return Clock::now() < deadline &&
+               state_->server.listener() == JackServer::Listener::Running;
     };
     if (!clientOpened_ || !thread_.wait(clientOpened_, slowButRunning) || state_->refused) {
         list.problem = MidiResult::failure(MidiError::NotAnswering);
@@ -378,7 +257,7 @@ MidiResult JackOutput::open(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= listed_.size()) {
         return MidiResult::failure(MidiError::NoSuchOutput, std::to_string(index));
     }
-    if (const std::optional<MidiError> why = state_->unusable()) {
+    if (const std::optional<MidiError> why = state_->problem()) {
         return MidiResult::failure(*why);
     }
     const std::string port = listed_[static_cast<std::size_t>(index)];
@@ -388,13 +267,8 @@ MidiResult JackOutput::open(int index) {
     }
     if (result->ok()) {
         open_ = port;
-        {
-            const std::lock_guard lock(state_->toldMutex);
-            state_->told = port;
-        }
-        // Whatever an earlier open left in the ring is not for this one.
-        state_->sender.dropQueued();
-        openedAfter_ = flushedTo_ = state_->sender.queued();
+        state_->held.store(true, std::memory_order_release);
+        state_->sender.reset();
         undelivered_ = {};
     }
     return *result;
@@ -404,7 +278,7 @@ MidiResult JackOutput::send(std::span<const std::uint8_t> message) {
     if (open_.empty()) {
         return MidiResult::failure(MidiError::NotOpen);
     }
-    if (const std::optional<MidiError> why = state_->unusable()) {
+    if (const std::optional<MidiError> why = state_->problem()) {
         return MidiResult::failure(*why);
     }
     if (!state_->isConnectedTo(open_)) {
@@ -414,26 +288,14 @@ MidiResult JackOutput::send(std::span<const std::uint8_t> message) {
 }
 
 Delivery JackOutput::flush() {
-    JackSender& sender = state_->sender;
-    const std::uint64_t last = sender.queued();
-    Delivery delivery;
-    delivery.sent = last - flushedTo_;
-    if (!sender.waitUntil([&] { return sender.written() >= last; },
-                          [this] { return state_->alive(); })) {
-        delivery.result = MidiResult::failure(state_->whyNotWaited());
-    }
-    const std::uint64_t written = std::min(sender.written(), last);
-    delivery.left = written > flushedTo_ ? written - flushedTo_ : 0;
+    Delivery delivery = state_->sender.flush();
     if (delivery.result.ok() && !open_.empty() && !state_->isConnectedTo(open_)) {
         delivery.result = MidiResult::failure(MidiError::ConnectionGone, shown(open_));
         delivery.left = 0;
     }
     if (!delivery.result.ok()) {
-        // What did not leave now is not to leave later, when it is not waited for.
-        sender.dropQueued();
         undelivered_ = delivery.result;
     }
-    flushedTo_ = last;
     return delivery;
 }
 
@@ -443,32 +305,25 @@ MidiResult JackOutput::close() {
     }
     JackSender& sender = state_->sender;
     MidiResult result = std::exchange(undelivered_, {});
-    if (sender.queued() > flushedTo_ && result.ok()) {
+    if (result.ok() && sender.sentSinceFlush()) {
         result = flush().result;
     }
-    const std::string port = std::exchange(open_, {});
     // The cycle that carried the last message must have passed, and the
     // connection must still stand, for what was sent to have arrived.
-    if (result.ok() && sender.queued() > openedAfter_) {
-        const std::uint64_t until =
-            sender.writtenInCycle() + (state_->server.pipeWire ? kPipeWireCarried : kJackdCarried);
-        if (!sender.waitUntil([&] { return sender.cycles() >= until; },
-                              [this] { return state_->alive(); })) {
-            result = MidiResult::failure(state_->whyNotWaited());
-        } else if (!state_->isConnectedTo(port)) {
-            result = MidiResult::failure(MidiError::ConnectionGone, shown(port));
-        }
+    if (result.ok()) {
+        result = sender.awaitCarried(state_->server.carriedCycles);
     }
-    {
-        const std::lock_guard lock(state_->toldMutex);
-        state_->told.clear();
+    const std::string port = std::exchange(open_, {});
+    if (result.ok() && !state_->isConnectedTo(port)) {
+        result = MidiResult::failure(MidiError::ConnectionGone, shown(port));
     }
-    sender.dropQueued();
+    sender.reset();
+    state_->held.store(false, std::memory_order_release);
     // A server that does not answer is not asked: the thread catches up once
     // it does. The disconnect is not waited for: what comes next on JACK's
     // thread (another open, the end) comes after it, and the end of the
     // client takes its connections with it.
-    if (!state_->unusable()) {
+    if (!state_->problem()) {
         thread_.start([state = state_, port] {
             if (!state->finishing.load(std::memory_order_acquire) && state->connected == port) {
                 state->disconnect();

@@ -56,8 +56,6 @@ private:
     std::shared_ptr<ServerThread::Task> clientOpened_;
     std::vector<std::string> listed_; ///< the ports of the last listing ("dump:input")
     std::string open_;                ///< the port we are connected to; empty when none
-    std::uint64_t openedAfter_ = 0;   ///< the last message queued before the open
-    std::uint64_t flushedTo_ = 0;     ///< the last message queued at the last flush
     MidiResult undelivered_;          ///< why something sent since the open did not leave
 };
 

@@ -1,18 +1,16 @@
 #include "midi/jack_sender.h"
 
 #include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 
+#include <algorithm>
 #include <ctime>
 
 namespace zr70 {
 namespace {
 
-/// Room for the messages of many send-alls; one that does not fit finds the
-/// server taking none.
+/// Room for the messages of many send-alls.
 constexpr std::size_t kRingSize = 16 * 1024;
 
-/// What goes before each message in the ring.
 struct Header {
     std::uint64_t number;
     std::uint16_t size;
@@ -36,6 +34,11 @@ JackSender::~JackSender() {
     ::sem_destroy(&woken_);
 }
 
+void JackSender::reset() {
+    dropQueued();
+    openedAt_ = flushedTo_ = queued_;
+}
+
 bool JackSender::queue(std::span<const std::uint8_t> message) {
     const Header header{queued_ + 1, static_cast<std::uint16_t>(message.size())};
     if (message.size() > UINT16_MAX ||
@@ -48,14 +51,45 @@ bool JackSender::queue(std::span<const std::uint8_t> message) {
     return true;
 }
 
-bool JackSender::running() const {
-    return nowNanoseconds() - lastCycle_.load(std::memory_order_acquire) <
-           std::chrono::nanoseconds(kStallLimit).count();
+Delivery JackSender::flush() {
+    const std::uint64_t last = queued_;
+    Delivery delivery;
+    delivery.sent = last - flushedTo_;
+    const auto written = [this] { return written_.load(std::memory_order_acquire); };
+    if (!waitUntil([&] { return written() >= last; })) {
+        delivery.result = MidiResult::failure(*problem());
+        // What did not leave now is not to leave later, when it is not waited for.
+        dropQueued();
+    }
+    delivery.left = std::min(written(), last) - std::min(written(), flushedTo_);
+    flushedTo_ = last;
+    return delivery;
 }
 
-bool JackSender::waitUntil(const std::function<bool()>& done, const std::function<bool()>& alive) {
+MidiResult JackSender::awaitCarried(std::uint64_t cycles) {
+    if (queued_ > openedAt_) {
+        const std::uint64_t until = writtenCycle_.load(std::memory_order_acquire) + cycles;
+        if (!waitUntil([&] { return this->cycles() >= until; })) {
+            return MidiResult::failure(*problem());
+        }
+    }
+    return {};
+}
+
+std::optional<MidiError> JackSender::problem() const {
+    if (stopped_.load(std::memory_order_acquire)) {
+        return MidiError::ServerGone;
+    }
+    if (nowNanoseconds() - lastCycle_.load(std::memory_order_acquire) >=
+        std::chrono::nanoseconds(kStallLimit).count()) {
+        return MidiError::NotAnswering;
+    }
+    return std::nullopt;
+}
+
+bool JackSender::waitUntil(const std::function<bool()>& done) {
     while (!done()) {
-        if (!alive() || !running()) {
+        if (problem()) {
             return false;
         }
         wake_.store(true, std::memory_order_release);
@@ -87,18 +121,18 @@ void JackSender::process(void* port) {
             if (jack_ringbuffer_read_space(ring_) < sizeof header + header.size) {
                 break; // the rest of it is still being written
             }
-            if (header.number >= dropBefore) {
-                jack_midi_data_t* data = jack_midi_event_reserve(port, 0, header.size);
-                if (data == nullptr) {
-                    break;
-                }
-                jack_ringbuffer_read_advance(ring_, sizeof header);
-                jack_ringbuffer_read(ring_, reinterpret_cast<char*>(data), header.size);
-                writtenCycle_.store(cycle, std::memory_order_relaxed);
-                written_.store(header.number, std::memory_order_release);
-            } else {
+            if (header.number < dropBefore) {
                 jack_ringbuffer_read_advance(ring_, sizeof header + header.size);
+                continue;
             }
+            jack_midi_data_t* data = jack_midi_event_reserve(port, 0, header.size);
+            if (data == nullptr) {
+                break;
+            }
+            jack_ringbuffer_read_advance(ring_, sizeof header);
+            jack_ringbuffer_read(ring_, reinterpret_cast<char*>(data), header.size);
+            writtenCycle_.store(cycle, std::memory_order_relaxed);
+            written_.store(header.number, std::memory_order_release);
         }
     }
     cycles_.store(cycle, std::memory_order_release);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "midi/midi_output.h"
+
 #include <jack/ringbuffer.h>
 #include <semaphore.h>
 
@@ -7,27 +9,22 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
 namespace zr70 {
 
 /// The real-time half of the JACK output: a ring of messages that the caller
 /// fills and the server's process callback empties into our port, one cycle
-/// at a time, counting what it wrote. A caller that waits for the callback
-/// (for its messages to be written, for cycles to pass) is woken by it, not
-/// by polling; the callback takes no lock and makes no system call unless a
-/// caller waits.
-///
-/// Messages are numbered from 1 in the order they were queued; the callback
-/// writes them in that order.
+/// at a time, counting what it wrote. A caller that waits for the callback is
+/// woken by it, not by polling; the callback takes no lock, and makes a
+/// system call only to wake a caller that waits.
 class JackSender {
 public:
     /// How long the server may run no cycle before it counts as not
     /// answering: longer than the slowest cycle a server runs (PipeWire's
     /// longest quantum, 8192 frames at 48 kHz, takes 171 ms). A server that
-    /// is there but has stopped (a stopped process, a hung driver) shows no
-    /// other sign: it calls no callback, and every request to it waits for
-    /// ever.
+    /// is there but has stopped shows no other sign: it calls no callback.
     static constexpr std::chrono::milliseconds kStallLimit{800};
 
     JackSender();
@@ -37,40 +34,51 @@ public:
 
     // The caller's side.
 
+    /// An output opens or closes: what is still in the ring is never
+    /// written, and the counts start anew.
+    void reset();
     /// Puts a copy of `message` into the ring; false when it does not fit,
     /// which means the callback has stopped taking messages.
     bool queue(std::span<const std::uint8_t> message);
-    /// The number of the last message queued.
-    std::uint64_t queued() const { return queued_; }
-    /// Messages queued so far that the callback has not written are never
-    /// written: they were for an output that is closed, or were given up.
-    void dropQueued() { dropBefore_.store(queued_ + 1, std::memory_order_release); }
-    /// The number of the last message the callback wrote into our port.
-    std::uint64_t written() const { return written_.load(std::memory_order_acquire); }
-    /// The cycle that wrote it; cycles are counted from 1.
-    std::uint64_t writtenInCycle() const { return writtenCycle_.load(std::memory_order_acquire); }
+    /// Waits until the messages queued since the last flush are in our port:
+    /// how many are, and why not all are (those are then never written).
+    Delivery flush();
+    /// Waits until `cycles` more cycles have run after the one that wrote the
+    /// last message, when anything was sent since the last reset().
+    MidiResult awaitCarried(std::uint64_t cycles);
+    bool sentSinceFlush() const { return queued_ > flushedTo_; }
     std::uint64_t cycles() const { return cycles_.load(std::memory_order_acquire); }
-    /// Whether a cycle ran within kStallLimit.
-    bool running() const;
-    /// Waits until `done` holds, woken by each cycle; false, at once, when
-    /// `alive` says the server stopped, or no cycle ran for kStallLimit.
-    bool waitUntil(const std::function<bool()>& done, const std::function<bool()>& alive);
+    /// ServerGone once the server said it stopped, NotAnswering while no
+    /// cycle ran for kStallLimit; nothing while it runs.
+    std::optional<MidiError> problem() const;
+    /// Waits until `done` holds, woken by every cycle; false, at once, on a
+    /// problem().
+    bool waitUntil(const std::function<bool()>& done);
 
     // JACK's side.
 
-    /// One cycle: the messages that fit go into `port` (a MIDI port's buffer
-    /// for the cycle, cleared here; nullptr while there is no port).
+    /// One cycle: the messages that fit go into `port`, a MIDI port's buffer
+    /// for the cycle (nullptr while there is no port).
     void process(void* port);
+    /// The server said it stopped (its shutdown callbacks).
+    void serverStopped() { stopped_.store(true, std::memory_order_release); }
 
 private:
+    void dropQueued() { dropBefore_.store(queued_ + 1, std::memory_order_release); }
+
     jack_ringbuffer_t* ring_;
-    std::uint64_t queued_ = 0; ///< on the caller's thread only
+    // On the caller's thread: messages are numbered from 1 as they are queued.
+    std::uint64_t queued_ = 0;
+    std::uint64_t openedAt_ = 0;  ///< the last message queued before the open
+    std::uint64_t flushedTo_ = 0; ///< the last message queued at the last flush
+    // Read on JACK's thread: messages numbered below it are not written.
     std::atomic<std::uint64_t> dropBefore_{1};
     // Written on JACK's thread, read by the caller.
-    std::atomic<std::uint64_t> written_{0};
+    std::atomic<std::uint64_t> written_{0}; ///< the last message written
     std::atomic<std::uint64_t> writtenCycle_{0};
     std::atomic<std::uint64_t> cycles_{0};
     std::atomic<std::int64_t> lastCycle_;
+    std::atomic<bool> stopped_{false};
     /// A caller waits: the next cycle posts the semaphore.
     std::atomic<bool> wake_{false};
     sem_t woken_;
