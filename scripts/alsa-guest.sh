@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs a command on a real ALSA sequencer: boots Debian's own kernel in a
-# small virtual machine (QEMU, no hardware acceleration needed) whose root is
-# this machine's own file system, read-only, and runs the command there as
-# root. The kernel has the sequencer and its "Midi Through" client (14:0)
+# small virtual machine (QEMU) whose root is this machine's own file system,
+# read-only, and runs the command there as root. The machine runs on KVM
+# where /dev/kvm can be opened and the machine's kernel comes up there within
+# 5 s, under emulation (TCG) otherwise; once KVM has failed, emulation is used
+# at once until this machine boots again. The kernel has the sequencer and its "Midi Through" client (14:0)
 # loaded; snd-virmidi is at hand for a test to plug and pull
 # (scripts/alsa-seq.sh). For machines whose kernel has no sound support.
 #
@@ -228,6 +230,7 @@ _guest_init() {
 export PATH=/bin
 mount -t devtmpfs devtmpfs /dev
 exec </dev/null >/dev/console 2>&1
+echo "alsa-guest: the kernel runs"
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 
@@ -336,6 +339,51 @@ _guest_cleanup() {
     _guest_job=
 }
 
+# _guest_qemu ACCEL: starts the machine on ACCEL (kvm or tcg), with the
+# variables of _guest_run. On KVM it gets this machine's processor, whose
+# programs it runs.
+_guest_qemu() {
+    local cpu=()
+    [[ "$1" == kvm ]] && cpu=(-cpu host)
+    setpriv --pdeathsig KILL -- qemu-system-x86_64 \
+        -accel "$1" "${cpu[@]}" -m "$memory" -smp 1 -nodefaults -no-user-config -display none -no-reboot \
+        -kernel "$cache/vmlinux" -initrd "$cache/initramfs.cpio" \
+        -append "$_guest_kernel_options" \
+        -serial "file:$job/console.log" \
+        -chardev "file,id=out,path=${job//,/,,}/out" -serial chardev:out \
+        -chardev "file,id=err,path=${job//,/,,}/err" -serial chardev:err \
+        -fsdev "local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap" \
+        -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
+        -fsdev "local,id=job,path=${job//,/,,},security_model=none,multidevs=remap" \
+        -device virtio-9p-pci,fsdev=job,mount_tag=job \
+        "${qemu[@]}" </dev/null {out}>&- {err}>&- &
+    _guest_qemu_pid=$!
+}
+
+# KVM can be tried: /dev/kvm opens, and it has not failed since this machine
+# booted.
+_guest_kvm_usable() {
+    [[ -r /dev/kvm && -w /dev/kvm ]] || return 1
+    [[ "$(cat "$(_guest_cache_base)/kvm-failed" 2>/dev/null)" != "$(cat /proc/sys/kernel/random/boot_id)" ]]
+}
+
+# The machine's kernel has started its first program within 5 s. Where KVM
+# cannot run a machine inside this one, the machine's firmware hangs: no line
+# ever comes, and QEMU does not end.
+_guest_kernel_runs() {
+    local deadline=$((SECONDS + 5))
+    until grep -qs '^alsa-guest: the kernel runs' "$job/console.log"; do
+        ((SECONDS <= deadline)) && kill -0 "$_guest_qemu_pid" 2>/dev/null || return 1
+        sleep 0.05
+    done
+}
+
+_guest_stop_qemu() {
+    kill -KILL "$_guest_qemu_pid" 2>/dev/null || true
+    wait "$_guest_qemu_pid" 2>/dev/null || true
+    _guest_qemu_pid=
+}
+
 _guest_run() {
     local memory=256 timeout=600 shares=() name
     _guest_env=()
@@ -407,21 +455,18 @@ _guest_run() {
     _guest_out_pid=$!
     cat "$job/err" >&2 {out}>&- {err}>&- &
     _guest_err_pid=$!
-    setpriv --pdeathsig KILL -- qemu-system-x86_64 \
-        -accel tcg -m "$memory" -smp 1 -nodefaults -no-user-config -display none -no-reboot \
-        -kernel "$cache/vmlinux" -initrd "$cache/initramfs.cpio" \
-        -append "$_guest_kernel_options" \
-        -serial "file:$job/console.log" \
-        -chardev "file,id=out,path=${job//,/,,}/out" -serial chardev:out \
-        -chardev "file,id=err,path=${job//,/,,}/err" -serial chardev:err \
-        -fsdev "local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap" \
-        -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
-        -fsdev "local,id=job,path=${job//,/,,},security_model=none,multidevs=remap" \
-        -device virtio-9p-pci,fsdev=job,mount_tag=job \
-        "${qemu[@]}" </dev/null {out}>&- {err}>&- &
-    _guest_qemu_pid=$!
+    local accel=tcg
+    _guest_kvm_usable && accel=kvm
+    _guest_qemu "$accel"
     setpriv --pdeathsig KILL -- sleep "$timeout" {out}>&- {err}>&- &
     _guest_timer_pid=$!
+    if [[ "$accel" == kvm ]] && ! _guest_kernel_runs; then
+        _guest_stop_qemu
+        echo "alsa-guest.sh: the machine did not come up on KVM; it is emulated until this machine boots again" >&2
+        cat /proc/sys/kernel/random/boot_id >"$(_guest_cache_base)/kvm-failed" || true
+        rm -f "$job/console.log"
+        _guest_qemu tcg
+    fi
 
     local ended
     wait -n -p ended "$_guest_qemu_pid" "$_guest_timer_pid" || true

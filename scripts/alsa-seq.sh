@@ -9,7 +9,8 @@
 #                           start a receiver: client CLIENT ("dump" unless
 #                           given) with the one port "input", printing one
 #                           line per System Exclusive message into DUMPFILE
-#                           as jack_midi_dump does; waits for its port. The
+#                           as jack_midi_dump does, and its errors into
+#                           DUMPFILE.err; waits for its port. The
 #                           program is $ZR70_ALSA_DUMP, else zr70_alsa_dump
 #                           on the PATH (built in tests/support)
 #   alsa_wait_port CLIENT PORT [SECONDS]
@@ -33,26 +34,17 @@
 #
 # The virtual interface's modules come from $ZR70_ALSA_MODULES (a folder of
 # .ko files and the file "order" they load in), which alsa-guest.sh sets.
-# Every function returns nonzero on failure and prints why on stderr. Callers
+# Every function returns nonzero on failure and prints why on stderr. The
+# waits and the receiver are those of scripts/server-common.sh. Callers
 # should `trap alsa_seq_stop EXIT` so nothing is left behind.
 #
 # Run as a command: alsa-seq.sh plug [PARAMETER=VALUE...] | pull
 
-ALSA_DUMP_PID=${ALSA_DUMP_PID:-}
 _ALSA_SEQ_CLIENTS=/proc/asound/seq/clients
 
-# _alsa_wait_for SECONDS COMMAND...: runs COMMAND every 20 ms until it
-# succeeds, for SECONDS of the clock: in an emulated machine each start of a
-# program takes a good part of that.
-_alsa_wait_for() {
-    local deadline=$((SECONDS + $1 * ${ZR70_TEST_TIME_FACTOR:-1}))
-    shift
-    while ((SECONDS <= deadline)); do
-        "$@" && return 0
-        sleep 0.02
-    done
-    return 1
-}
+_alsa_dir=$(dirname "${BASH_SOURCE[0]}")
+# shellcheck source=scripts/server-common.sh
+source "$_alsa_dir/server-common.sh"
 
 # alsa_has_port CLIENT PORT: the sequencer lists the port, as in
 #   Client 128 : "dump" [User Legacy]
@@ -66,14 +58,14 @@ alsa_has_port() {
 
 _alsa_has_no_port() { ! alsa_has_port "$@"; }
 
-_alsa_ended() { ! kill -0 "$1" 2>/dev/null; }
+_alsa_has_input() { alsa_has_port "$1" input; }
 
 alsa_wait_port() {
-    _alsa_wait_for "${3:-10}" alsa_has_port "$1" "$2"
+    server_wait_for "${3:-10}" alsa_has_port "$1" "$2"
 }
 
 alsa_wait_no_port() {
-    _alsa_wait_for "${3:-10}" _alsa_has_no_port "$1" "$2"
+    server_wait_for "${3:-10}" _alsa_has_no_port "$1" "$2"
 }
 
 alsa_seq_start() {
@@ -95,25 +87,10 @@ alsa_dump_start() {
         echo "alsa_dump_start: no receiver program; set ZR70_ALSA_DUMP to tests/support/zr70_alsa_dump" >&2
         return 1
     fi
-    "$program" "$client" </dev/null >"$file" &
-    ALSA_DUMP_PID=$!
-    if ! alsa_wait_port "$client" input; then
-        echo "alsa_dump_start: $client:input did not appear" >&2
-        alsa_dump_stop
-        return 1
-    fi
+    receiver_start "$file" "$client" _alsa_has_input "$program"
 }
 
-alsa_dump_stop() {
-    local pid=$ALSA_DUMP_PID
-    ALSA_DUMP_PID=
-    [[ -n "$pid" ]] || return 0
-    kill -INT "$pid" 2>/dev/null
-    _alsa_wait_for 5 _alsa_ended "$pid"
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
+alsa_dump_stop() { receiver_stop || true; }
 
 # The folder of the driver's devices, once snd-virmidi is loaded.
 _ALSA_VIRMIDI_DRIVER=/sys/bus/platform/drivers/snd_virmidi

@@ -12,13 +12,16 @@
 #   jack_dump_start DUMPFILE [CLIENT]
 #                               start jack_midi_dump (client "dump" unless
 #                               given), printing one line per message into
-#                               DUMPFILE; waits for its port CLIENT:input
+#                               DUMPFILE and its errors into DUMPFILE.err;
+#                               waits for its port CLIENT:input
 #   jack_dump_stop              stop the receiver (SIGINT)
 #   jack_dummy_stop             stop the receiver and the server, remove what
 #                               the server left in /dev/shm and its log
 #
-# Every function returns nonzero on failure and prints why on stderr. Each
-# server gets its own name, so parallel runs never meet. Callers should
+# Every function returns nonzero on failure and prints why on stderr. The
+# waits, the ends of processes and the receiver are those of
+# scripts/server-common.sh, which also tells whether the receiver lost
+# messages itself (receiver_losses). Each server gets its own name, so parallel runs never meet. Callers should
 # `trap jack_dummy_stop EXIT` so nothing is left behind.
 #
 # Run as a command:
@@ -33,43 +36,19 @@
 #                               /dev/shm
 
 JACK_DUMMY_PID=${JACK_DUMMY_PID:-}
-JACK_DUMP_PID=${JACK_DUMP_PID:-}
 _JACK_DUMMY_LOG=
 
-# _jack_wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
-_jack_wait_for() {
-    local tries=$(($1 * 20))
-    shift
-    while ((tries-- > 0)); do
-        "$@" && return 0
-        sleep 0.05
-    done
-    return 1
-}
+_jack_dir=$(dirname "${BASH_SOURCE[0]}")
+# shellcheck source=scripts/server-common.sh
+source "$_jack_dir/server-common.sh"
 
 # _jack_up PID: the server answers, or its process PID has ended.
 _jack_up() {
     jack_lsp >/dev/null 2>&1 || ! kill -0 "$1" 2>/dev/null
 }
 
-_jack_has_port() {
-    jack_lsp 2>/dev/null | grep -qxF "$1"
-}
-
-# _jack_end PID SIGNAL: signals PID, waits up to 5 s for it to end, then
-# kills it and returns 1.
-_jack_end() {
-    local pid=$1 signal=$2 tries=100
-    [[ -n "$pid" ]] || return 0
-    kill "-$signal" "$pid" 2>/dev/null || return 0
-    while ((tries-- > 0)) && kill -0 "$pid" 2>/dev/null; do
-        sleep 0.05
-    done
-    if kill -KILL "$pid" 2>/dev/null; then
-        wait "$pid" 2>/dev/null || true
-        return 1
-    fi
-    wait "$pid" 2>/dev/null || true
+_jack_has_input() {
+    jack_lsp 2>/dev/null | grep -qxF "$1:input"
 }
 
 # _jack_serve NAME: replaces the shell by the server. Before -d, -r means no
@@ -92,8 +71,8 @@ _jack_free() {
     jackd --no-realtime --name "$name" -d dummy -C 0 -P 0 </dev/null >/dev/null 2>&1 &
     pid=$!
     JACK_DEFAULT_SERVER=$name JACK_NO_START_SERVER=1 \
-        _jack_wait_for 10 _jack_up "$pid" || true
-    _jack_end "$pid" TERM || true
+        server_wait_for 10 _jack_up "$pid" || true
+    server_end "$pid" TERM || true
     _jack_remove_leftovers "$name"
 }
 
@@ -124,14 +103,14 @@ jack_dummy_start() {
     _JACK_DUMMY_LOG=$(mktemp "${TMPDIR:-/tmp}/zr70-jackd.XXXXXX") || return 1
     (_jack_serve "$name") >"$_JACK_DUMMY_LOG" 2>&1 &
     JACK_DUMMY_PID=$!
-    _jack_wait_for 10 _jack_up "$JACK_DUMMY_PID"
+    server_wait_for 10 _jack_up "$JACK_DUMMY_PID"
     if ! kill -0 "$JACK_DUMMY_PID" 2>/dev/null; then
         # Ended at once: the table of servers may be full of ones gone.
         wait "$JACK_DUMMY_PID" 2>/dev/null
         _jack_free_stale
         (_jack_serve "$name") >"$_JACK_DUMMY_LOG" 2>&1 &
         JACK_DUMMY_PID=$!
-        _jack_wait_for 10 _jack_up "$JACK_DUMMY_PID"
+        server_wait_for 10 _jack_up "$JACK_DUMMY_PID"
     fi
     if ! kill -0 "$JACK_DUMMY_PID" 2>/dev/null || ! jack_lsp >/dev/null 2>&1; then
         echo "jack_dummy_start: server $name did not come up:" >&2
@@ -147,25 +126,14 @@ jack_dump_start() {
         echo "jack_dump_start: no server; call jack_dummy_start first" >&2
         return 1
     fi
-    jack_midi_dump "$client" </dev/null >"$file" 2>/dev/null &
-    JACK_DUMP_PID=$!
-    if ! _jack_wait_for 10 _jack_has_port "$client:input"; then
-        echo "jack_dump_start: $client:input did not appear" >&2
-        jack_dump_stop
-        return 1
-    fi
+    receiver_start "$file" "$client" _jack_has_input jack_midi_dump
 }
 
-jack_dump_stop() {
-    local status=0
-    _jack_end "$JACK_DUMP_PID" INT || status=$?
-    JACK_DUMP_PID=
-    return "$status"
-}
+jack_dump_stop() { receiver_stop; }
 
 jack_dummy_stop() {
     jack_dump_stop || true
-    if [[ -n "$JACK_DUMMY_PID" ]] && ! _jack_end "$JACK_DUMMY_PID" TERM; then
+    if [[ -n "$JACK_DUMMY_PID" ]] && ! server_end "$JACK_DUMMY_PID" TERM; then
         _jack_free "$JACK_DEFAULT_SERVER"
     fi
     JACK_DUMMY_PID=

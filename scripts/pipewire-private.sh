@@ -12,13 +12,16 @@
 #   pw_dump_start DUMPFILE [CLIENT]
 #                               start jack_midi_dump (client "dump" unless
 #                               given), printing one line per message into
-#                               DUMPFILE; waits for its port CLIENT:input
+#                               DUMPFILE and its errors into DUMPFILE.err;
+#                               waits for its port CLIENT:input
 #   pw_dump_stop                stop the receiver (SIGINT, by its process id:
 #                               it does not end when the server goes)
 #   pw_private_stop             stop the receiver and the instance, remove the
 #                               runtime folder, restore the environment
 #
-# Every function returns nonzero on failure and prints why on stderr. PipeWire's
+# Every function returns nonzero on failure and prints why on stderr. The
+# waits, the ends of processes and the receiver are those of
+# scripts/server-common.sh. PipeWire's
 # libjack ignores JACK_DEFAULT_SERVER: instances are kept apart by their
 # runtime folder (socket "pipewire-0" in it). Callers should
 # `trap pw_private_stop EXIT` so nothing is left behind.
@@ -33,21 +36,13 @@
 #                               XDG_RUNTIME_DIR=FOLDER/run
 
 PW_PRIVATE_PID=${PW_PRIVATE_PID:-}
-PW_DUMP_PID=${PW_DUMP_PID:-}
 PW_PRIVATE_DIR=${PW_PRIVATE_DIR:-}
 PW_JACK_LIBDIR=${PW_JACK_LIBDIR:-}
 _PW_SAVED_ENV=()
 
-# _pw_wait_for SECONDS COMMAND...: runs COMMAND every 20 ms until it succeeds.
-_pw_wait_for() {
-    local tries=$(($1 * 50))
-    shift
-    while ((tries-- > 0)); do
-        "$@" && return 0
-        sleep 0.02
-    done
-    return 1
-}
+_pw_dir=$(dirname "${BASH_SOURCE[0]}")
+# shellcheck source=scripts/server-common.sh
+source "$_pw_dir/server-common.sh"
 
 # jack_lsp of PipeWire's libjack waits for ever when the server has stopped
 # answering; every probe is bounded.
@@ -55,25 +50,8 @@ _pw_answers() {
     timeout 2 jack_lsp >/dev/null 2>&1
 }
 
-_pw_has_port() {
-    timeout 2 jack_lsp 2>/dev/null | grep -qxF "$1"
-}
-
-# _pw_end PID SIGNAL: signals PID, waits up to 5 s for it to end, then kills
-# it and returns 1.
-_pw_end() {
-    local pid=$1 signal=$2 tries=250
-    [[ -n "$pid" ]] || return 0
-    kill "-$signal" "$pid" 2>/dev/null || return 0
-    kill -CONT "$pid" 2>/dev/null || true
-    while ((tries-- > 0)) && kill -0 "$pid" 2>/dev/null; do
-        sleep 0.02
-    done
-    if kill -KILL "$pid" 2>/dev/null; then
-        wait "$pid" 2>/dev/null || true
-        return 1
-    fi
-    wait "$pid" 2>/dev/null || true
+_pw_has_input() {
+    timeout 2 jack_lsp 2>/dev/null | grep -qxF "$1:input"
 }
 
 # The folder of PipeWire's libjack (Debian: .../pipewire-0.3/jack).
@@ -183,7 +161,7 @@ pw_private_start() {
     PW_PRIVATE_LOG=$PW_PRIVATE_DIR/pipewire.log
     pipewire -c "$PW_PRIVATE_DIR/pipewire.conf" </dev/null >"$PW_PRIVATE_LOG" 2>&1 &
     PW_PRIVATE_PID=$!
-    if ! _pw_wait_for 10 _pw_answers; then
+    if ! server_wait_for 10 _pw_answers; then
         echo "pw_private_start: PipeWire did not come up:" >&2
         cat "$PW_PRIVATE_LOG" >&2
         pw_private_stop
@@ -197,23 +175,14 @@ pw_dump_start() {
         echo "pw_dump_start: no instance; call pw_private_start first" >&2
         return 1
     fi
-    jack_midi_dump "$client" </dev/null >"$file" 2>/dev/null &
-    PW_DUMP_PID=$!
-    if ! _pw_wait_for 10 _pw_has_port "$client:input"; then
-        echo "pw_dump_start: $client:input did not appear" >&2
-        pw_dump_stop
-        return 1
-    fi
+    receiver_start "$file" "$client" _pw_has_input jack_midi_dump
 }
 
-pw_dump_stop() {
-    _pw_end "$PW_DUMP_PID" INT || true
-    PW_DUMP_PID=
-}
+pw_dump_stop() { receiver_stop || true; }
 
 pw_private_stop() {
     pw_dump_stop
-    _pw_end "$PW_PRIVATE_PID" TERM || true
+    server_end "$PW_PRIVATE_PID" TERM || true
     PW_PRIVATE_PID=
     if [[ -n "$PW_PRIVATE_DIR" ]]; then
         rm -rf "$PW_PRIVATE_DIR"

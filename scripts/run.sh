@@ -45,7 +45,7 @@ tail_pid=
 finish() {
     [[ -n "$tail_pid" ]] && kill "$tail_pid" 2>/dev/null
     "$server_stop"
-    rm -f "$monitor_log"
+    rm -f "$monitor_log" "$monitor_log.err"
 }
 trap finish EXIT
 

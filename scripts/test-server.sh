@@ -9,6 +9,10 @@
 #   jack_dummy_start, jack_dump_start DUMPFILE [CLIENT], jack_dump_stop,
 #   jack_dummy_stop, and JACK_DUMMY_PID (the server's process id)
 #
+# and those of scripts/server-common.sh, which they all share: among them
+# receiver_losses, which tells whether the receiver lost messages itself, and
+# busy_loops_start and busy_loops_stop, which load the machine.
+#
 # On PipeWire, JACK clients must load PipeWire's libjack: the test's
 # environment puts it first on LD_LIBRARY_PATH, and pw_private_start does so
 # for whatever this shell starts. On ALSA there is no server process
@@ -28,17 +32,11 @@ pipewire)
         pw_private_start || return 1
         JACK_DUMMY_PID=$PW_PRIVATE_PID
     }
-    jack_dump_start() {
-        pw_dump_start "$@" || return 1
-        JACK_DUMP_PID=$PW_DUMP_PID
-    }
-    jack_dump_stop() {
-        pw_dump_stop
-        JACK_DUMP_PID=
-    }
+    jack_dump_start() { pw_dump_start "$@"; }
+    jack_dump_stop() { pw_dump_stop; }
     jack_dummy_stop() {
         pw_private_stop
-        JACK_DUMMY_PID='' JACK_DUMP_PID=''
+        JACK_DUMMY_PID=
     }
     ;;
 alsa)
@@ -46,17 +44,11 @@ alsa)
     source "$_test_server_dir/alsa-seq.sh"
 
     jack_dummy_start() { alsa_seq_start; }
-    jack_dump_start() {
-        alsa_dump_start "$@" || return 1
-        JACK_DUMP_PID=$ALSA_DUMP_PID
-    }
-    jack_dump_stop() {
-        alsa_dump_stop
-        JACK_DUMP_PID=
-    }
+    jack_dump_start() { alsa_dump_start "$@"; }
+    jack_dump_stop() { alsa_dump_stop; }
     jack_dummy_stop() {
         alsa_seq_stop
-        JACK_DUMMY_PID='' JACK_DUMP_PID=''
+        JACK_DUMMY_PID=
     }
     ;;
 esac

@@ -2,6 +2,10 @@
 # Builds the panel and runs every test.
 #   scripts/test.sh              normal build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#
+# With ZR70_TEST_LOAD=N it runs only the tests against real servers (label
+# "realserver"), once, with N processes beside them that keep a CPU busy each,
+# standing for a loaded machine; the other tests do not depend on the load.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,13 +25,28 @@ if [[ "${1:-}" == "--sanitize" ]]; then
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
 
+load=${ZR70_TEST_LOAD:-0}
+if [[ ! "$load" =~ ^[0-9]+$ ]]; then
+    echo "test.sh: ZR70_TEST_LOAD takes a number of busy processes, not '$load'" >&2
+    exit 2
+fi
+# shellcheck source=scripts/server-common.sh
+source scripts/server-common.sh
+
 cmake -S . -B "$build" -G Ninja "${options[@]}"
 cmake --build "$build"
 cd "$build"
+jobs=$(nproc)
+if ((load > 0)); then
+    trap busy_loops_stop EXIT
+    busy_loops_start "$load"
+    echo "test.sh: the tests against real servers, with $load busy processes beside them"
+    ctest --output-on-failure --no-tests=error --timeout 300 -j"$jobs" -L realserver
+    exit
+fi
 # The tests against real servers (a private JACK server, Xvfb, the whole
 # program) run three times, beside each other, so that one that fails now and
 # then fails here rather than for a user.
 real_servers='OnServer|OnJack|^e2e\.'
-jobs=$(nproc)
 ctest --output-on-failure --no-tests=error --timeout 300 -j"$jobs" -E "$real_servers"
 ctest --output-on-failure --no-tests=error --timeout 300 -j"$jobs" -R "$real_servers" --repeat until-fail:3

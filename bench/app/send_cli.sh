@@ -49,13 +49,8 @@ root=$(mktemp -d /tmp/zr70-bench-send.XXXXXX)
 export HOME=$root/home XDG_CONFIG_HOME=$root/config
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME" "$XDG_CONFIG_HOME"
-load_pids=()
 cleanup() {
-    local pid
-    for pid in "${load_pids[@]}"; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
+    busy_loops_stop
     jack_dummy_stop
     rm -rf "$root"
 }
@@ -82,10 +77,7 @@ frames=$(timeout 5 jack_bufsize) rate=$(timeout 5 jack_samplerate)
 read -r load_average _ </proc/loadavg
 machine="no busy loops"
 if ((load)); then
-    for _ in 1 2; do
-        (while :; do :; done) &
-        load_pids+=($!)
-    done
+    busy_loops_start 2
     machine="two busy loops (--load)"
 fi
 
@@ -162,5 +154,7 @@ for name in least zr70; do
         printf '%-18s %d runs failed, the first with: %s\n' "" "${failed[$name]}" "${first_error[$name]}"
     fi
 done
+losses=$(receiver_losses | wc -l)
+((losses == 0)) || printf 'the receiver itself lost %d messages: they count as not delivered\n' "$losses"
 awk -v z="${median[zr70]}" -v l="${median[least]}" \
     'BEGIN { if (l + 0 > 0) printf "zr70 / least (medians): %.2fx\n", z / l }'

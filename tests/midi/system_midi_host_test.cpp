@@ -168,9 +168,15 @@ protected:
     }
     void TearDown() override { jack.reset(); }
 
-    /// The receiver's messages once `count` have arrived (or after 10 s).
+    /// The receiver's messages once `count` have arrived (or after 10 s); a
+    /// failure of its own when it says that it lost some itself.
     std::vector<Bytes> received(const std::string& dump, std::size_t count) {
         waitFor([&] { return testing::readDump(dump).size() >= count; });
+        const testing::ReceiverErrors errors = testing::receiverErrors(dump);
+        if (!errors.text.empty()) {
+            std::printf("the receiver's standard error:\n%s", errors.text.c_str());
+        }
+        EXPECT_FALSE(errors.lostMessages) << "the receiver lost messages itself";
         return testing::readDump(dump);
     }
 

@@ -185,6 +185,29 @@ inline std::vector<DumpedMessage> readDump(const std::string& path) {
     return messages;
 }
 
+/// What the receiver printing into `dump` printed on its standard error
+/// (`dump` + ".err"), and whether it says there that it lost messages itself,
+/// as jack_midi_dump does when its ring buffer is full on a loaded machine
+/// ("... skipping event") and zr70_alsa_dump when the sequencer dropped
+/// events: then what it printed falls short through no fault of the sender.
+struct ReceiverErrors {
+    std::string text;
+    bool lostMessages = false;
+};
+
+inline ReceiverErrors receiverErrors(const std::string& dump) {
+    ReceiverErrors errors;
+    std::ifstream file(dump + ".err");
+    std::string line;
+    while (std::getline(file, line)) {
+        errors.text += line + "\n";
+        errors.lostMessages = errors.lostMessages ||
+                              line.find("skipping event") != std::string::npos ||
+                              line.find("dropped events") != std::string::npos;
+    }
+    return errors;
+}
+
 /// A MIDI server of the test's own without sound hardware, selected for this
 /// process and its children: a dummy-mode jackd through JACK_DEFAULT_SERVER;
 /// when the test runs with ZR70_TEST_SERVER=pipewire (and PipeWire's libjack
@@ -324,12 +347,13 @@ public:
     void pauseServer() { server_->signal(SIGSTOP); }
     void resumeServer() { server_->signal(SIGCONT); }
 
-    /// Starts jack_midi_dump as client `client`, printing into `file`; waits
-    /// until its port "<client>:input" exists.
+    /// Starts jack_midi_dump as client `client`, printing into `file` and its
+    /// errors into `file` + ".err" (see receiverErrors); waits until its port
+    /// "<client>:input" exists.
     bool startReceiver(const std::string& client, const std::string& file) {
         receivers_.push_back(std::make_unique<ChildProcess>(
             onAlsa() ? std::string(std::getenv("ZR70_ALSA_DUMP")) : findProgram("jack_midi_dump"),
-            std::vector<std::string>{client}, file));
+            std::vector<std::string>{client}, file, file + ".err"));
         return receivers_.back()->started() && waitFor([&] { return hasPort(client + ":input"); });
     }
 
