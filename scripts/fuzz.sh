@@ -12,7 +12,7 @@ seconds=${1:-30}
 build="build-fuzz"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DZR70_FUZZ=ON -DZR70_WERROR=ON -DBUILD_TESTING=OFF
-cmake --build "$build" --target preset_load_fuzz sysex_import_fuzz -j 2
+cmake --build "$build" --target preset_load_fuzz sysex_import_fuzz preset_corpus -j 2
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
@@ -27,14 +27,12 @@ fuzz() {
         -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus"
 }
 
-# The preset corpus starts with a saved preset, a short file and a file with
-# an out-of-range byte.
+# The preset corpus starts with files a save makes, presets of every length
+# from 0 to 48 bytes and bytes out of range for their lists, all written by
+# preset_corpus.
 corpus="$build/fuzz/corpus-preset_load_fuzz"
 mkdir -p "$corpus"
-trailer='\n--- Korvan ZR70 Preset File ---'
-printf '\x00\x00\x01\x00\x00\x01\x00\x00\x03\x03\x03\x03\x03\x03\x01%b' "$trailer" >"$corpus/default.zr"
-printf '\x01\x03\x02' >"$corpus/short.zr"
-printf '\x01\x03\x02\x10\x01\x02\x01\x01\x07\x07\x07\x07\x07\x07\xff%b' "$trailer" >"$corpus/range.zr"
+"$build/fuzz/preset_corpus" "$corpus"
 fuzz preset_load_fuzz 256
 
 # The SysEx corpus starts with two of the converter's messages, another
