@@ -65,7 +65,7 @@ bool isDataSet(const MessageBytes& message) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const Folder folder;
     static const std::filesystem::path file = folder.path / "preset.zr";
-    static const QString path = decodeFileName(QByteArrayView(file.native()));
+    static const FileName path(QByteArray::fromStdString(file.native()));
     // A new file each time: ext4 writes a file that was emptied and written
     // again out to disk at its close, which makes the target five times slower.
     std::filesystem::remove(file);

@@ -12,8 +12,8 @@ completion=$(realpath "$1")
 
 # LINE | what COMPREPLY holds, sorted, entries separated by ";"
 cases=(
-    'zr70 -|--export-syx;--help;--import-syx;--list-outputs;--send;--version'
-    'zr70 --s|--send'
+    'zr70 -|--edit;--export-syx;--help;--import-syx;--list-outputs;--list-parameters;--send;--set;--show;--version'
+    'zr70 --se|--send;--set'
     'zr70 --send |B.ZR;a.zr;sets'
     'zr70 --send a|a.zr'
     'zr70 --send sets/|sets/inner.zr'
@@ -32,6 +32,17 @@ cases=(
     'zr70 --import-syx |D.SYX;c.syx;sets'
     'zr70 --import-syx c.syx |B.ZR;a.zr;sets'
     'zr70 --list-outputs |'
+    'zr70 --show |B.ZR;D.SYX;a.zr;c.syx;sets'
+    'zr70 --set |Master\ Tune=;Pick.\ E1=;Play\ Mode='
+    'zr70 --set pl|Play\ Mode='
+    'zr70 --set Play\ Mode=|Mono;Poly'
+    'zr70 --set playmode=m|Mono'
+    'zr70 --set 14=|440.0\ Hz;442.0\ Hz'
+    'zr70 --set "Master Tune=44|Master Tune=440.0 Hz;Master Tune=442.0 Hz'
+    'zr70 --set pick.\ e1=1 -|--output'
+    'zr70 --set volume=|'
+    'zr70 --edit |B.ZR;a.zr;sets'
+    'zr70 --edit a.zr p|Pick.\ E1=;Play\ Mode='
 )
 
 # split LINE: COMP_WORDS, COMP_CWORD, COMP_LINE and COMP_POINT as bash sets
@@ -108,7 +119,13 @@ fi
 root=$(mktemp -d /tmp/zr70-completion.XXXXXX)
 trap 'rm -rf "$root"' EXIT
 mkdir -p "$root/bin" "$root/files/sets"
-printf '#!/bin/sh\nprintf "0\\tALSA: Midi Through Port-0\\n1\\tJACK: dump:input\\n"\n' >"$root/bin/zr70"
+cat >"$root/bin/zr70" <<'EOF'
+#!/bin/sh
+case $1 in
+--list-outputs) printf '0\tALSA: Midi Through Port-0\n1\tJACK: dump:input\n' ;;
+--list-parameters) printf '2\tPlay Mode\tPoly\tMono\n8\tPick. E1\t1\t2\n14\tMaster Tune\t440.0 Hz\t442.0 Hz\n' ;;
+esac
+EOF
 chmod +x "$root/bin/zr70"
 touch "$root/files/"{a.zr,B.ZR,c.syx,D.SYX,e.txt} "$root/files/sets/inner.zr"
 export PATH="$root/bin:$PATH"
