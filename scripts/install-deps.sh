@@ -10,6 +10,8 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     jackd2 pipewire pipewire-jack pipewire-bin xvfb xdotool x11-utils imagemagick fonts-dejavu-core time
+    # a refused connection to a sound server, for the command line's test
+    strace
     desktop-file-utils appstream
     # the Tab completion's test loads bash-completion's helpers
     bash-completion

@@ -54,6 +54,10 @@ check "--send writes nothing on stderr" test ! -s "$root/err"
 wait_for_messages 14
 check "the receiver got the 14 messages with a selection, in send-all order" \
     test "$(received 1 14)" = "$expected"
+run --set "Play Mode=Mono" --output dump
+wait_for_messages 15
+check "--set \"Play Mode=Mono\" delivers exactly that message (status $status)" \
+    test "$status" = 0 -a "$(received 15 1)" = "$(message 2 1)"
 
 # A USB MIDI interface plugged in: card 1 with one port.
 virmidi="ALSA: Virtual Raw MIDI 1-0:VirMIDI 1-0"

@@ -66,6 +66,36 @@ wait_for_messages 42
 check "--send --output by index reaches the receiver (status $status)" \
     test "$status" = 0 -a "$(received 29 14)" = "$expected"
 
+# --set sends each parameter named, exactly as a pick in the window does.
+run --set "Play Mode=Mono"
+wait_for_messages 43
+check "--set \"Play Mode=Mono\" delivers exactly that message (status $status)" \
+    test "$status" = 0 -a "$(received 43 1)" = "$(message 2 1)"
+run --set "octave shift=up" "pick. e2=8" --output dump
+wait_for_messages 45
+check "--set delivers two settings in the order given (status $status)" \
+    test "$status" = 0 -a "$(received 44 2)" = "$(message 3 65; echo; message 13 7)"
+
+# A server that refuses the program's first connection (a loaded machine) is
+# not taken for a missing one. strace refuses it: the first connection to the
+# server's socket, counted in its thread by a run that refuses nothing.
+if [[ "${ZR70_TEST_SERVER:-jackd}" == pipewire ]]; then
+    socket=$PIPEWIRE_RUNTIME_DIR/pipewire-0
+else
+    socket=$(find /dev/shm -maxdepth 1 -name "jack_${JACK_DEFAULT_SERVER}_*_0" | head -n 1)
+fi
+strace -f -e trace=connect -o "$root/trace" "$zr70" --list-outputs >/dev/null 2>&1
+first=$(grep -m 1 -n "sun_path=\"$socket\"" "$root/trace")
+thread=${first#*:}
+thread=${thread%% *}
+nth=$(head -n "${first%%:*}" "$root/trace" | grep -c "^$thread connect(")
+timeout -k 5 20 strace -f -e trace=connect -e "inject=connect:error=ECONNREFUSED:when=$nth" \
+    -o "$root/trace" "$zr70" --send "$root/live.zr" --output dump >"$root/out" 2>"$root/err"
+status=$?
+wait_for_messages 59
+check "a refused first connection is tried again: status 0 and all 14 arrive (status $status)" \
+    test "$status" = 0 -a "$(received 46 14)" = "$expected" -a "$(grep -c ECONNREFUSED "$root/trace")" -ge 1
+
 run --send "$root/live.zr" --output no-such-output
 check "an unknown --output ends with status 1 (status $status)" test "$status" = 1
 check "with one line on stderr" test "$(wc -l <"$root/err")" = 1
