@@ -231,23 +231,11 @@ TEST_F(CommandLineTest, FailedOpenOrSendGivesStatusOneAndClosesWhatWasOpened) {
     EXPECT_EQ(host.closeCount, 2);
 }
 
-TEST_F(CommandLineTest, WithoutOutputTheStoredNameWinsOverTheStoredIndex) {
-    settings.values["mididevice"] = 1;
-    ASSERT_EQ(run({"--send", "@song.zr"}), 0);
-    EXPECT_EQ(opened(), 1);
-
-    // The outputs moved: the stored name finds its output at its new index.
+TEST_F(CommandLineTest, WithoutOutputTheOutputThePanelStoredIsUsedIfItIsThere) {
     settings.texts["mididevicename"] = "JACK: synth:midi_in";
-    host.calls.clear();
     ASSERT_EQ(run({"--send", "@song.zr"}), 0);
     EXPECT_EQ(opened(), 2);
-
-    // A name that is not listed leaves the index.
-    settings.texts["mididevicename"] = "USB MIDI Interface";
-    host.calls.clear();
-    ASSERT_EQ(run({"--send", "@song.zr"}), 0);
-    EXPECT_EQ(opened(), 1);
-
+    settings.texts.clear();
     settings.values["mididevice"] = 5;
     host.calls.clear();
     EXPECT_EQ(run({"--send", "@song.zr"}), 1);
@@ -300,6 +288,12 @@ TEST_F(CommandLineTest, ShowPrintsAFileInTheWindowsWordsAndEditChangesOnlyWhatIt
     ASSERT_EQ(run({"--edit", "@new.zr", "octave=down"}), 0);
     ParameterSet expected = ParameterSet::defaults();
     expected.set(3, 0);
+    EXPECT_EQ(dir.read("new.zr"), PresetFile::encode(expected));
+    // One that may not be written is left whole, with one line.
+    ASSERT_TRUE(QFile::setPermissions(path("new.zr"), QFileDevice::ReadOwner));
+    EXPECT_EQ(run({"--edit", "@new.zr", "octave=up"}), 1);
+    EXPECT_TRUE(err.contains("new.zr: cannot write it: the file is read-only"))
+        << err.toStdString();
     EXPECT_EQ(dir.read("new.zr"), PresetFile::encode(expected));
     // A SysEx file shows what an import would take.
     dir.write("in.syx", SysExFile::encode(expected));

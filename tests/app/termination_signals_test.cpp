@@ -84,7 +84,8 @@ TEST(TerminationSignalsDeathTest, AWriteBeyondTheFileSizeLimitFailsAndTheProgram
             ::getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = 0;
             ::setrlimit(RLIMIT_FSIZE, &limit);
-            std::_Exit(SettingsProfile(FileName(folder.path("zr70.INI"))).write({{"xpos", 5}}) ? 1 : 0);
+            std::_Exit(SettingsProfile(FileName(folder.path("zr70.INI"))).write({{"xpos", 5}}) ? 1
+                                                                                               : 0);
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(folder.read("zr70.INI"), QByteArray("[zr70]\nxpos=1\n"));

@@ -28,8 +28,7 @@ TEST(ParameterSetTest, SendAllMessagesSkipParametersWithoutSelection) {
     set.set(2, 1);
     const std::vector<MessageBytes> messages = sendAllMessages(set);
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0],
-              (MessageBytes{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7}));
+    EXPECT_EQ(messages[0], messageFor(2, 1));
     EXPECT_EQ(messages[1][7], 14);
 }
 

@@ -21,7 +21,8 @@ using testing::Bytes;
 using testing::TestServer;
 using testing::waitFor;
 
-const Bytes kMessage{0xF0, 0x41, 0x10, 0x70, 0x12, 0x00, 0x00, 0x02, 0x01, 0x7D, 0xF7};
+const MessageBytes kSent = messageFor(2, 1);
+const Bytes kMessage(kSent.begin(), kSent.end());
 
 /// Runs `body`; when it has not returned after `limit`, the process ends with
 /// a message instead of hanging (the children die with it).
