@@ -10,9 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <mutex>
 #include <random>
 #include <thread>
 #include <utility>
@@ -22,21 +19,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kPortName = "out";
+/// Longest wait for a new connection to show: a busy server switches to a new
+/// graph only once every client has finished its cycle.
+constexpr std::chrono::milliseconds kConnectWait{1000};
 
 /// Between two tries of an open that the server refused, 20 to 49 ms, drawn
-/// anew by every process so that two whose opens met do not try again in
-/// step.
+/// anew by every process so that two whose opens met do not meet again.
 std::chrono::milliseconds retryWait() {
     std::minstd_rand draw(static_cast<std::uint_fast32_t>(Clock::now().time_since_epoch().count()) ^
                           (static_cast<std::uint_fast32_t>(::getpid()) * 2654435761u));
     return std::chrono::milliseconds(20 + draw() % 30);
 }
-
-/// Longest wait for a new connection to show. A busy server switches to a
-/// new graph only once every client has finished its cycle, which can take
-/// many cycles.
-constexpr std::chrono::milliseconds kConnectWait{1000};
 
 void ignoreJackText(const char*) {}
 
@@ -49,20 +42,17 @@ std::string shown(const std::string& port) {
 struct JackOutput::State {
     const JackServer server = JackServer::ofThisProcess(); ///< known before any thread starts
     JackSender sender;
-
     // Set on JACK's thread while the client opens; read by the caller once
     // the ServerThread says that is done.
     jack_client_t* client = nullptr;
     bool refused = false; ///< a server that is there did not let the client in
-    std::string portName; ///< our port's whole name, once registered
-
+    std::string portName; ///< our port's whole name: PipeWire renames a taken client name
     std::atomic<jack_port_t*> port{nullptr};
     std::atomic<bool> held{false};      ///< the caller holds an open output
-    std::atomic<bool> finishing{false}; ///< the client is about to close, connections and all
+    std::atomic<bool> finishing{false}; ///< the client is about to close
     std::string connected;              ///< on JACK's thread: the input we are connected to
 
     void openClient();
-    bool registerPort();
     std::vector<std::string> ports() const;
     MidiResult connect(const std::string& destination);
     bool awaitConnection(const std::string& destination);
@@ -94,11 +84,12 @@ void JackOutput::State::openClient() {
         return true;
     }();
     (void)silenced;
-    // A name of this process alone: another process's client of our name
-    // can never take its socket.
+    // Of this process alone: another process's client of our name can never
+    // take its socket.
     const std::string name = "zr70-" + std::to_string(::getpid());
     // A server that is there is never taken for a missing one: an open it
-    // refused (a loaded machine, a client of our name on another server) is
+    // refused (a loaded machine, a client of our name opening on another
+    // server, as libjack names a client's socket after the client alone) is
     // tried again while it listens.
     const auto giveUp = Clock::now() + JackServer::kPatience;
     while ((client = jack_client_open(name.c_str(), JackNoStartServer, nullptr)) == nullptr) {
@@ -115,9 +106,12 @@ void JackOutput::State::openClient() {
     jack_on_info_shutdown(client, &State::serverStopped, this);
     jack_on_shutdown(client, &State::serverGone, this);
     jack_set_process_callback(client, &State::process, this);
-    // Registered before the client runs, the port costs the server less; an
-    // open registers it where this failed.
-    registerPort();
+    // Registered before the client runs, the port costs the server less.
+    if (jack_port_t* registered =
+            jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0)) {
+        portName = jack_port_name(registered);
+        port.store(registered, std::memory_order_release);
+    }
     if (jack_activate(client) != 0) {
         jack_client_close(client);
         client = nullptr;
@@ -125,33 +119,16 @@ void JackOutput::State::openClient() {
     }
 }
 
-bool JackOutput::State::registerPort() {
-    if (port.load(std::memory_order_acquire) != nullptr) {
-        return true;
-    }
-    jack_port_t* registered =
-        jack_port_register(client, kPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (registered == nullptr) {
-        return false;
-    }
-    // PipeWire renames a client whose name is taken: the port says its own.
-    portName = jack_port_name(registered);
-    port.store(registered, std::memory_order_release);
-    return true;
-}
-
 std::vector<std::string> JackOutput::State::ports() const {
     std::vector<std::string> found;
-    if (problem() == MidiError::ServerGone) {
-        return found;
+    const char** names =
+        problem() == MidiError::ServerGone
+            ? nullptr
+            : jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    for (const char** name = names; name != nullptr && *name != nullptr; ++name) {
+        found.emplace_back(*name);
     }
-    if (const char** names =
-            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
-        for (const char** name = names; *name != nullptr; ++name) {
-            found.emplace_back(*name);
-        }
-        jack_free(static_cast<void*>(names));
-    }
+    jack_free(static_cast<void*>(names));
     return found;
 }
 
@@ -164,10 +141,10 @@ MidiResult JackOutput::State::connect(const std::string& destination) {
         return MidiResult::failure(MidiError::OutputGone, shown(destination));
     }
     // A connection left by a close the server did not answer goes first.
-    if (!connected.empty() && connected != destination) {
+    if (connected != destination) {
         disconnect();
     }
-    if (!registerPort()) {
+    if (port.load(std::memory_order_acquire) == nullptr) {
         return MidiResult::failure(MidiError::OpenFailed, shown(destination));
     }
     const int result = jack_connect(client, portName.c_str(), destination.c_str());
@@ -200,9 +177,7 @@ bool JackOutput::State::awaitConnection(const std::string& destination) {
                    now - shownSince->second >= server.settleTime) {
             return ready = true;
         }
-        if (now > deadline) {
-            ready = shownSince.has_value();
-        }
+        ready = now > deadline && shownSince;
         return now > deadline;
     });
     return ready;
@@ -232,7 +207,6 @@ JackOutput::~JackOutput() {
 
 OutputList JackOutput::outputs() {
     OutputList list;
-    listed_.clear();
     // A server whose process runs is given longer than one that has stopped.
     const auto deadline = Clock::now() + JackServer::kPatience;
     const auto slowButRunning = [&] {
@@ -240,13 +214,12 @@ OutputList JackOutput::outputs() {
                state_->server.listener() == JackServer::Listener::Running;
     };
     if (!clientOpened_ || !thread_.wait(clientOpened_, slowButRunning) || state_->refused) {
+        listed_.clear();
         list.problem = MidiResult::failure(MidiError::NotAnswering);
         return list;
     }
     listed_ = state_->ports();
-    for (const std::string& port : listed_) {
-        list.names.push_back(shown(port));
-    }
+    std::ranges::transform(listed_, std::back_inserter(list.names), shown);
     return list;
 }
 
@@ -290,8 +263,7 @@ MidiResult JackOutput::send(std::span<const std::uint8_t> message) {
 Delivery JackOutput::flush() {
     Delivery delivery = state_->sender.flush();
     if (delivery.result.ok() && !open_.empty() && !state_->isConnectedTo(open_)) {
-        delivery.result = MidiResult::failure(MidiError::ConnectionGone, shown(open_));
-        delivery.left = 0;
+        delivery = {delivery.sent, 0, MidiResult::failure(MidiError::ConnectionGone, shown(open_))};
     }
     if (!delivery.result.ok()) {
         undelivered_ = delivery.result;
@@ -320,9 +292,8 @@ MidiResult JackOutput::close() {
     sender.reset();
     state_->held.store(false, std::memory_order_release);
     // A server that does not answer is not asked: the thread catches up once
-    // it does. The disconnect is not waited for: what comes next on JACK's
-    // thread (another open, the end) comes after it, and the end of the
-    // client takes its connections with it.
+    // it does. Nor is the disconnect waited for: what comes next on JACK's
+    // thread comes after it, and the end of the client takes it along.
     if (!state_->problem()) {
         thread_.start([state = state_, port] {
             if (!state->finishing.load(std::memory_order_acquire) && state->connected == port) {

@@ -15,13 +15,10 @@ namespace zr70 {
 /// ("zr70-<pid>") with one MIDI port ("out"), connected to the chosen input.
 /// The same client lists the inputs, watches the server and sends.
 ///
-/// Every request that waits on the server (opening the client, registering
-/// the port, connecting, closing) runs on a ServerThread, so none holds the
-/// caller up for more than about 2 s, and once the server is known not to
-/// answer, nothing waits on it again. Sends never wait on the server: a
-/// message goes to the JackSender, whose process callback hands it to the
-/// port in the server's next cycle; a flush and a close wait for that, woken
-/// by the cycles, for at most JackSender::kStallLimit without a cycle.
+/// Every request that waits on the server (opening the client, connecting)
+/// runs on a ServerThread, so none holds the caller up for more than about
+/// 2 s, and once the server is known not to answer, nothing waits on it
+/// again. Sends go to the JackSender and never wait on the server.
 class JackOutput : public MidiOutput {
 public:
     /// Starts opening the client on JACK's thread, and returns at once.
@@ -32,10 +29,10 @@ public:
     JackOutput& operator=(const JackOutput&) = delete;
 
     /// The server's MIDI inputs as the device list shows them ("JACK:
-    /// dump:input"), once the client is open. Empty without a server. A
-    /// server that is there but has not let the client in is named as not
-    /// answering, never as missing: it is waited for for about 2 s, and for
-    /// up to 6 s while its process runs (a slow server on a loaded machine).
+    /// dump:input"). Empty without a server. A server that is there but has
+    /// not let the client in is named as not answering, never as missing: it
+    /// is waited for for about 2 s, and while its process runs, up to
+    /// JackServer::kPatience.
     OutputList outputs() override;
 
     MidiResult open(int index) override;

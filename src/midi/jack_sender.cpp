@@ -8,8 +8,7 @@
 namespace zr70 {
 namespace {
 
-/// Room for the messages of many send-alls.
-constexpr std::size_t kRingSize = 16 * 1024;
+constexpr std::size_t kRingSize = 16 * 1024; ///< room for many send-alls
 
 struct Header {
     std::uint64_t number;
@@ -36,7 +35,7 @@ JackSender::~JackSender() {
 
 void JackSender::reset() {
     dropQueued();
-    openedAt_ = flushedTo_ = queued_;
+    resetAt_ = flushedTo_ = queued_;
 }
 
 bool JackSender::queue(std::span<const std::uint8_t> message) {
@@ -67,7 +66,7 @@ Delivery JackSender::flush() {
 }
 
 MidiResult JackSender::awaitCarried(std::uint64_t cycles) {
-    if (queued_ > openedAt_) {
+    if (queued_ > resetAt_) {
         const std::uint64_t until = writtenCycle_.load(std::memory_order_acquire) + cycles;
         if (!waitUntil([&] { return this->cycles() >= until; })) {
             return MidiResult::failure(*problem());
@@ -96,8 +95,7 @@ bool JackSender::waitUntil(const std::function<bool()>& done) {
         if (done()) {
             break;
         }
-        // Woken by the next cycle; looked at again now and then, for a
-        // server that has stopped running cycles.
+        // Woken by the next cycle, or after a while by a server that stopped.
         timespec until{};
         ::clock_gettime(CLOCK_MONOTONIC, &until);
         until.tv_nsec += 50'000'000;
