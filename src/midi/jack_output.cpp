@@ -1,6 +1,7 @@
 #include "midi/jack_output.h"
 
 #include "midi/jack_server.h"
+#include "midi/midi_host.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -51,6 +52,7 @@ struct JackOutput::State {
     std::atomic<bool> held{false};      ///< the caller holds an open output
     std::atomic<bool> finishing{false}; ///< the client is about to close
     std::string connected;              ///< on JACK's thread: the input we are connected to
+    MidiResult ahead;                   ///< what openAhead() came to, for `connected`
 
     void openClient();
     std::vector<std::string> ports() const;
@@ -223,6 +225,23 @@ OutputList JackOutput::outputs() {
     return list;
 }
 
+void JackOutput::openAhead(std::string name, int entry) {
+    openedAhead_ = thread_.start([state = state_, name = std::move(name), entry] {
+        std::vector<std::string> names;
+        const std::vector<std::string> ports = state->ports();
+        std::ranges::transform(ports, std::back_inserter(names), shown);
+        const std::optional<int> found = findOutput(names, name, entry);
+        state->ahead = found ? state->connect(ports[static_cast<std::size_t>(*found)])
+                             : MidiResult::failure(MidiError::OutputGone);
+    });
+}
+
+void JackOutput::dropAhead() {
+    if (std::exchange(openedAhead_, nullptr)) {
+        thread_.start([state = state_] { state->disconnect(); });
+    }
+}
+
 MidiResult JackOutput::open(int index) {
     if (!open_.empty()) {
         return MidiResult::failure(MidiError::AlreadyOpen);
@@ -235,7 +254,10 @@ MidiResult JackOutput::open(int index) {
     }
     const std::string port = listed_[static_cast<std::size_t>(index)];
     auto result = std::make_shared<MidiResult>(MidiResult::failure(MidiError::NotAnswering));
-    if (!thread_.run([state = state_, port, result] { *result = state->connect(port); })) {
+    const std::shared_ptr<ServerThread::Task> ahead = std::exchange(openedAhead_, nullptr);
+    if (ahead && thread_.wait(ahead) && state_->connected == port) {
+        *result = state_->ahead;
+    } else if (!thread_.run([state = state_, port, result] { *result = state->connect(port); })) {
         return MidiResult::failure(MidiError::NotAnswering);
     }
     if (result->ok()) {

@@ -40,6 +40,13 @@ public:
     Delivery flush() override;
     MidiResult close() override;
 
+    /// Starts connecting, on JACK's thread, to the input listed as `name` (of
+    /// twins, the one at `entry`), and returns at once: the open that is to
+    /// come runs while the caller starts. An open of that input takes its
+    /// result; any other open, and dropAhead(), undoes it first.
+    void openAhead(std::string name, int entry);
+    void dropAhead();
+
     /// Closes the client on JACK's thread, waiting at most about 2 s. False
     /// when the server held it up: the thread is left behind, and the process
     /// must end with _exit (see ServerThread::finish).
@@ -51,6 +58,7 @@ private:
     std::shared_ptr<State> state_;
     ServerThread thread_;
     std::shared_ptr<ServerThread::Task> clientOpened_;
+    std::shared_ptr<ServerThread::Task> openedAhead_;
     std::vector<std::string> listed_; ///< the ports of the last listing ("dump:input")
     std::string open_;                ///< the port we are connected to; empty when none
     MidiResult undelivered_;          ///< why something sent since the open did not leave

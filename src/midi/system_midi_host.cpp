@@ -17,6 +17,10 @@ OutputList SystemMidiHost::outputs() {
     return all;
 }
 
+void SystemMidiHost::openAhead(std::string name, int index) {
+    jack_.openAhead(std::move(name), index - static_cast<int>(alsa_.outputs().names.size()));
+}
+
 MidiResult SystemMidiHost::open(int index) {
     if (open_ != nullptr) {
         return MidiResult::failure(MidiError::AlreadyOpen);
@@ -24,6 +28,9 @@ MidiResult SystemMidiHost::open(int index) {
     int first = 0;
     for (std::size_t system = 0; system < systems_.size(); ++system) {
         if (index >= first && index < first + counts_[system]) {
+            if (systems_[system] != &jack_) {
+                jack_.dropAhead();
+            }
             const MidiResult opened = systems_[system]->open(index - first);
             open_ = opened.ok() ? systems_[system] : nullptr;
             return opened;

@@ -23,6 +23,11 @@ public:
     Delivery flush() override;
     MidiResult close() override;
 
+    /// Starts opening the JACK output listed as `name` (of twins, the one at
+    /// `index`), if there is one, while the caller starts: see
+    /// JackOutput::openAhead. Another output's open undoes it.
+    void openAhead(std::string name, int index);
+
     /// Closes JACK's client. False when the JACK server did not answer in
     /// time: its thread is left behind, and the process must end with _exit.
     bool finish() { return jack_.finish(); }
