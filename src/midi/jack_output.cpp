@@ -167,21 +167,25 @@ MidiResult JackOutput::State::connect(const std::string& destination) {
 /// time, within the same wait.
 bool JackOutput::State::awaitConnection(const std::string& destination) {
     const auto deadline = Clock::now() + kConnectWait;
-    std::optional<std::pair<std::uint64_t, Clock::time_point>> shownSince;
+    std::optional<std::uint64_t> shownInCycle;
+    Clock::time_point settledAt = deadline; // also the time to look again
     bool ready = false;
-    sender.waitUntil([&] {
-        const auto now = Clock::now();
-        if (!isConnectedTo(destination)) {
-            shownSince.reset();
-        } else if (!shownSince) {
-            shownSince.emplace(sender.cycles(), now);
-        } else if (sender.cycles() >= shownSince->first + server.settleCycles &&
-                   now - shownSince->second >= server.settleTime) {
-            return ready = true;
-        }
-        ready = now > deadline && shownSince;
-        return now > deadline;
-    });
+    sender.waitUntil(
+        [&] {
+            const auto now = Clock::now();
+            if (!isConnectedTo(destination)) {
+                shownInCycle.reset();
+                settledAt = deadline;
+            } else if (!shownInCycle) {
+                shownInCycle = sender.cycles();
+                settledAt = now + server.settleTime;
+            } else if (sender.cycles() >= *shownInCycle + server.settleCycles && now >= settledAt) {
+                return ready = true;
+            }
+            ready = now > deadline && shownInCycle;
+            return now > deadline;
+        },
+        &settledAt);
     return ready;
 }
 

@@ -86,7 +86,8 @@ std::optional<MidiError> JackSender::problem() const {
     return std::nullopt;
 }
 
-bool JackSender::waitUntil(const std::function<bool()>& done) {
+bool JackSender::waitUntil(const std::function<bool()>& done,
+                           const std::chrono::steady_clock::time_point* wakeBy) {
     while (!done()) {
         if (problem()) {
             return false;
@@ -96,12 +97,15 @@ bool JackSender::waitUntil(const std::function<bool()>& done) {
             break;
         }
         // Woken by the next cycle, or after a while by a server that stopped.
-        timespec until{};
-        ::clock_gettime(CLOCK_MONOTONIC, &until);
-        until.tv_nsec += 50'000'000;
-        until.tv_sec += until.tv_nsec / 1'000'000'000;
-        until.tv_nsec %= 1'000'000'000;
-        ::sem_clockwait(&woken_, CLOCK_MONOTONIC, &until);
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+        if (wakeBy != nullptr && *wakeBy < until) {
+            until = *wakeBy;
+        }
+        const auto nanoseconds =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(until.time_since_epoch()).count();
+        const timespec at{static_cast<time_t>(nanoseconds / 1'000'000'000),
+                          static_cast<long>(nanoseconds % 1'000'000'000)};
+        ::sem_clockwait(&woken_, CLOCK_MONOTONIC, &at);
     }
     return true;
 }

@@ -50,8 +50,10 @@ public:
     /// ServerGone once the server said it stopped, NotAnswering while no
     /// cycle ran for kStallLimit; nothing while it runs.
     std::optional<MidiError> problem() const;
-    /// Waits until `done` holds, woken by every cycle; false on a problem().
-    bool waitUntil(const std::function<bool()>& done);
+    /// Waits until `done` holds, woken by every cycle, and at `*wakeBy` (which
+    /// `done` may move) when that comes first; false on a problem().
+    bool waitUntil(const std::function<bool()>& done,
+                   const std::chrono::steady_clock::time_point* wakeBy = nullptr);
 
     // JACK's side.
 
