@@ -2,23 +2,18 @@
 
 #include <QCoreApplication>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <thread>
 #include <utility>
 #include <vector>
 
 namespace zr70 {
 namespace {
 
-constexpr std::string_view kSection = "zr70";
+constexpr QByteArrayView kSection = "zr70";
 
 /// A settings file holds a few short lines; anything far larger is no
 /// settings file of this program and is neither read nor written.
@@ -34,164 +29,106 @@ FileName defaultProfilePath() {
     return FileName(folder + '/' + QCoreApplication::applicationName().toUtf8() + ".INI");
 }
 
-QByteArray lower(QByteArrayView text) {
-    return text.toByteArray().toLower();
-}
-
-/// The file's lines, with where each key of the section is.
+/// The settings file's lines, and where its section "zr70" (in any letter
+/// case; the first of that name) is.
 struct IniFile {
-    /// One entry of the section, in any letter case.
-    struct Entry {
-        qsizetype line;
-        QByteArray value; ///< as it stands, escapes and all
-        int rank;         ///< 0 for the section's and the key's own spelling, more for others
-    };
-
     QList<QByteArray> lines;
+    qsizetype begin = -1; ///< the section's first line after its header; -1 for none
+    qsizetype end = -1;   ///< after its last line that is not blank
 
-    explicit IniFile(const QByteArray& text) {
-        lines = text.split('\n');
+    explicit IniFile(const QByteArray& text) : lines(text.split('\n')) {
         if (!lines.isEmpty() && lines.last().isEmpty()) {
             lines.removeLast();
+        }
+        bool inSection = false;
+        for (qsizetype at = 0; at < lines.size(); ++at) {
+            const QByteArray line = lines[at].trimmed();
+            if (line.startsWith('[') && line.endsWith(']')) {
+                inSection = begin < 0 && line.sliced(1, line.size() - 2).toLower() == kSection;
+                begin = end = inSection ? at + 1 : begin;
+            } else if (inSection && !line.isEmpty()) {
+                end = at + 1;
+            }
         }
     }
 
     QByteArray text() const { return lines.isEmpty() ? QByteArray() : lines.join('\n') + '\n'; }
 
-    /// The name of the section that `line` starts, if it starts one.
-    static std::optional<QByteArray> sectionOf(const QByteArray& line) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith('[') && trimmed.endsWith(']')) {
-            return trimmed.sliced(1, trimmed.size() - 2);
+    /// The line of the section that gives `key`, in any letter case; -1 for none.
+    qsizetype find(std::string_view key) const {
+        for (qsizetype at = std::max<qsizetype>(begin, 0); at < end; ++at) {
+            if (const qsizetype equals = lines[at].indexOf('=');
+                equals > 0 && lines[at].left(equals).trimmed().toLower() ==
+                                  QByteArrayView(key.data(), qsizetype(key.size()))) {
+                return at;
+            }
         }
-        return std::nullopt;
+        return -1;
     }
 
-    /// Every line of section "zr70" (in any letter case) that gives `key`,
-    /// the closest spelling first.
-    std::vector<Entry> entries(std::string_view key) const {
-        std::vector<Entry> found;
-        int sectionRank = -1; // not in the section
-        for (qsizetype at = 0; at < lines.size(); ++at) {
-            const QByteArray& line = lines[at];
-            if (const std::optional<QByteArray> section = sectionOf(line)) {
-                sectionRank =
-                    lower(*section) == kSection.data() ? (*section == kSection.data() ? 0 : 2) : -1;
-                continue;
-            }
-            const qsizetype equals = line.indexOf('=');
-            const QByteArray name = line.left(equals).trimmed();
-            if (sectionRank < 0 || equals < 0 || name.startsWith(';') || name.startsWith('#') ||
-                lower(name) != lower(QByteArrayView(key.data(), qsizetype(key.size())))) {
-                continue;
-            }
-            found.push_back(
-                {at, line.sliced(equals + 1).trimmed(),
-                 sectionRank +
-                     (name == QByteArrayView(key.data(), qsizetype(key.size())) ? 0 : 1)});
-        }
-        std::ranges::stable_sort(found, {}, &Entry::rank);
-        return found;
+    /// The value `key` has, as it stands.
+    std::optional<QByteArray> value(std::string_view key) const {
+        const qsizetype at = find(key);
+        return at < 0 ? std::nullopt
+                      : std::optional(lines[at].sliced(lines[at].indexOf('=') + 1).trimmed());
     }
 
-    /// Writes "key=value" over the key's line, or into the section, made at
-    /// the end when there is none.
+    /// Writes "key=value" over the key's line, or at the end of the section,
+    /// made at the end of the file when there is none.
     void set(std::string_view key, const QByteArray& value) {
         const QByteArray line = QByteArray(key.data(), qsizetype(key.size())) + '=' + value;
-        if (const std::vector<Entry> found = entries(key); !found.empty()) {
-            lines[found.front().line] = line;
+        if (const qsizetype at = find(key); at >= 0) {
+            lines[at] = line;
             return;
         }
-        // After the last line of the section that is not blank.
-        qsizetype insertAt = -1;
-        bool inSection = false;
-        for (qsizetype at = 0; at < lines.size(); ++at) {
-            if (const std::optional<QByteArray> section = sectionOf(lines[at])) {
-                const bool ours = lower(*section) == kSection.data();
-                if (ours && insertAt < 0) {
-                    insertAt = at + 1;
-                }
-                inSection = ours && insertAt == at + 1;
-            } else if (inSection && !lines[at].trimmed().isEmpty()) {
-                insertAt = at + 1;
-            }
-        }
-        if (insertAt < 0) {
+        if (begin < 0) {
             if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) {
                 lines.append(QByteArray());
             }
-            lines.append('[' + QByteArray(kSection.data()) + ']');
-            insertAt = lines.size();
+            lines.append("[" + kSection.toByteArray() + "]");
+            begin = end = lines.size();
         }
-        lines.insert(insertAt, line);
+        lines.insert(end++, line);
     }
 };
 
-/// A value as it stands in the file, as text: quotes and escapes undone. Not
-/// one text when it is a list (an unquoted comma) or a value of another kind
-/// ("@Variant(...)", "@ByteArray(...)"); a text that starts with "@" stands
-/// as "@@".
-std::optional<QByteArray> unescaped(const QByteArray& value) {
-    QByteArray text;
-    bool quoted = false;
-    for (qsizetype at = 0; at < value.size(); ++at) {
-        const char c = value[at];
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            return std::nullopt;
-        } else if (c == ';' && !quoted) {
-            break;
-        } else if (c != '\\' || at + 1 == value.size()) {
-            text += c;
-        } else if (const char next = value[++at]; next == 'x') {
-            char32_t codePoint = 0;
-            while (at + 1 < value.size() &&
-                   std::isxdigit(static_cast<unsigned char>(value[at + 1]))) {
-                codePoint = codePoint * 16 + QByteArray(1, value[++at]).toUInt(nullptr, 16);
+/// A value as text: a quoted one without its quotes and escapes. Nothing for
+/// a value that Qt's form marks as one of another kind ("@Variant(...)",
+/// "@ByteArray(...)"), where "@@" stands for a text's own "@".
+std::optional<QByteArray> textOf(QByteArray value) {
+    if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) {
+        QByteArray text;
+        for (qsizetype at = 1; at + 1 < value.size(); ++at) {
+            char c = value[at];
+            if (c == '\\' && at + 2 < value.size()) {
+                c = value[++at];
+                c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
             }
-            text += QString::fromUcs4(&codePoint, 1).toUtf8();
-        } else {
-            constexpr std::string_view kFrom = "abfnrtv0";
-            constexpr std::string_view kTo = "\a\b\f\n\r\t\v";
-            const std::size_t kind = kFrom.find(next);
-            text += kind == std::string_view::npos ? next : kind < kTo.size() ? kTo[kind] : '\0';
+            text += c;
         }
+        value = text;
     }
-    if (text.startsWith('@')) {
-        if (!text.startsWith("@@")) {
-            return std::nullopt;
-        }
-        text.remove(0, 1);
+    if (value.startsWith('@') && !value.startsWith("@@")) {
+        return std::nullopt;
     }
-    return text;
+    return value.startsWith('@') ? value.sliced(1) : value;
 }
 
-/// `text` as a value of the file, read back whole by this program and by
-/// others that read such files: quoted where a comma, a semicolon, spaces at
-/// either end or an escape would change it.
-QByteArray escaped(std::string_view text) {
-    QByteArray value = text.starts_with('@') ? "@" : "";
-    bool quote = !text.empty() && (text.front() == ' ' || text.back() == ' ');
-    bool hexBefore = false; // a \x escape just ended: a hex digit would run on
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool afterHex = std::exchange(hexBefore, false);
-        quote = quote || std::string_view(",;=\\\"").find(c) != std::string_view::npos;
-        if (c == '\\' || c == '"') {
-            value += '\\';
-            value += c;
-        } else if (c == '\n' || c == '\r' || c == '\t') {
-            value += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
-            quote = true;
-        } else if (byte < 0x20 || byte == 0x7F || (afterHex && std::isxdigit(byte))) {
-            value += "\\x" + QByteArray::number(byte, 16);
-            hexBefore = quote = true;
-        } else {
-            value += c;
-        }
+/// `text` as a value that reads back whole, here and in the other programs
+/// that read such files: quoted where a comma, a semicolon, an end of line or
+/// spaces at either end would change it.
+QByteArray valueOf(std::string_view text) {
+    QByteArray value = QByteArray(text.starts_with('@') ? "@" : "") +
+                       QByteArray(text.data(), qsizetype(text.size()));
+    const bool plain =
+        !value.startsWith(' ') && !value.endsWith(' ') && std::ranges::none_of(value, [](char c) {
+            return std::string_view(",;=\"\\\n\r\t").find(c) != std::string_view::npos;
+        });
+    if (plain) {
+        return value;
     }
-    return quote ? '"' + value + '"' : value;
+    value.replace("\\", "\\\\").replace("\"", "\\\"").replace("\n", "\\n");
+    return '"' + value.replace("\r", "\\r").replace("\t", "\\t") + '"';
 }
 
 /// What the file holds: empty when it is not there; nothing when it is no
@@ -215,56 +152,6 @@ void makeFolders(const QByteArray& path) {
     }
 }
 
-/// The lock that writers of the settings file take, a file beside it that
-/// is there only while a writer holds it: held while the object lives, when
-/// it was taken.
-class WriteLock {
-public:
-    WriteLock(const FileName& settings, std::chrono::milliseconds wait)
-        : path_(settings.bytes() + ".lck") {
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        do {
-            fd_ = ::open(path_.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC,
-                         0666);
-            struct stat status {};
-            if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
-                break; // a FIFO or a folder of that name holds nothing up
-            }
-            // The holder before removes the file as it lets go: a lock taken
-            // on a file that is no longer there is no lock at all.
-            struct stat now {};
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-                if (::stat(path_.constData(), &now) == 0 && now.st_ino == status.st_ino &&
-                    now.st_dev == status.st_dev) {
-                    held_ = true;
-                    return;
-                }
-                std::this_thread::yield();
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            ::close(std::exchange(fd_, -1));
-        } while (std::chrono::steady_clock::now() < deadline);
-    }
-    ~WriteLock() {
-        if (held_) {
-            ::unlink(path_.constData());
-        }
-        if (fd_ >= 0) {
-            ::close(fd_); // lets the lock go
-        }
-    }
-    WriteLock(const WriteLock&) = delete;
-    WriteLock& operator=(const WriteLock&) = delete;
-
-    bool held() const { return held_; }
-
-private:
-    QByteArray path_;
-    int fd_ = -1;
-    bool held_ = false;
-};
-
 } // namespace
 
 SettingsProfile::SettingsProfile() : SettingsProfile(defaultProfilePath()) {}
@@ -278,12 +165,9 @@ std::optional<std::string> SettingsProfile::readText(std::string_view key) const
     if (!content) {
         return std::nullopt;
     }
-    for (const IniFile::Entry& entry : IniFile(*content).entries(key)) {
-        if (const std::optional<QByteArray> text = unescaped(entry.value); text) {
-            return text->isEmpty() ? std::nullopt : std::optional(text->toStdString());
-        }
-    }
-    return std::nullopt;
+    const std::optional<QByteArray> value = IniFile(*content).value(key);
+    const std::optional<QByteArray> text = value ? textOf(*value) : std::nullopt;
+    return text && !text->isEmpty() ? std::optional(text->toStdString()) : std::nullopt;
 }
 
 std::optional<std::int32_t> SettingsProfile::readInt(std::string_view key) const {
@@ -302,7 +186,7 @@ bool SettingsProfile::write(std::initializer_list<Integer> integers,
             file.set(key, QByteArray::number(value));
         }
         for (const auto& [key, value] : texts) {
-            file.set(key, escaped(value));
+            file.set(key, valueOf(value));
         }
         return file.text();
     };
@@ -318,7 +202,8 @@ bool SettingsProfile::write(std::initializer_list<Integer> integers,
     makeFolders(filePath_.bytes());
     // After one wait in vain, a lock still held fails the writes at once:
     // the window must not stall on every step of a drag.
-    const WriteLock lock(filePath_, lockWaited_ ? kLockWait : std::chrono::milliseconds(0));
+    const FileLock lock(FileName(filePath_.bytes() + ".lck"),
+                        lockWaited_ ? kLockWait : std::chrono::milliseconds(0));
     lockWaited_ = lock.held();
     if (!lock.held()) {
         return false;

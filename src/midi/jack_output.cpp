@@ -48,6 +48,7 @@ struct JackOutput::State {
     jack_client_t* client = nullptr;
     bool refused = false; ///< a server that is there did not let the client in
     std::string portName; ///< our port's whole name: PipeWire renames a taken client name
+    std::atomic<jack_client_t*> running{nullptr}; ///< for the process callback
     std::atomic<jack_port_t*> port{nullptr};
     std::atomic<bool> held{false};      ///< the caller holds an open output
     std::atomic<bool> finishing{false}; ///< the client is about to close
@@ -72,7 +73,8 @@ struct JackOutput::State {
     static int process(jack_nframes_t frames, void* state) {
         auto* self = static_cast<State*>(state);
         jack_port_t* ours = self->port.load(std::memory_order_acquire);
-        self->sender.process(ours != nullptr ? jack_port_get_buffer(ours, frames) : nullptr);
+        self->sender.process(self->running.load(std::memory_order_acquire),
+                             ours != nullptr ? jack_port_get_buffer(ours, frames) : nullptr);
         return 0;
     }
     static void serverStopped(jack_status_t, const char*, void* state) { serverGone(state); }
@@ -114,6 +116,7 @@ void JackOutput::State::openClient() {
         portName = jack_port_name(registered);
         port.store(registered, std::memory_order_release);
     }
+    running.store(client, std::memory_order_release);
     if (jack_activate(client) != 0) {
         jack_client_close(client);
         client = nullptr;

@@ -3,6 +3,7 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 
 namespace zr70 {
@@ -55,8 +56,18 @@ Delivery JackSender::flush() {
     Delivery delivery;
     delivery.sent = last - flushedTo_;
     const auto written = [this] { return written_.load(std::memory_order_acquire); };
-    if (!waitUntil([&] { return written() >= last; })) {
-        delivery.result = MidiResult::failure(*problem());
+    std::uint64_t seen = written();
+    auto progressed = std::chrono::steady_clock::now();
+    const bool waited = waitUntil([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (written() != seen) {
+            seen = written();
+            progressed = now;
+        }
+        return seen >= last || now - progressed > kStallLimit;
+    });
+    if (!waited || written() < last) {
+        delivery.result = MidiResult::failure(problem().value_or(MidiError::Stalled));
         // What did not leave now is not to leave later, when it is not waited for.
         dropQueued();
     }
@@ -110,37 +121,79 @@ bool JackSender::waitUntil(const std::function<bool()>& done,
     return true;
 }
 
-void JackSender::process(void* port) {
+void JackSender::process(jack_client_t* client, void* port) {
     lastCycle_.store(nowNanoseconds(), std::memory_order_release);
     const std::uint64_t cycle = cycles_.load(std::memory_order_relaxed) + 1;
+    const jack_nframes_t began = jack_last_frame_time(client);
+    std::size_t bytes = 0;
     if (port != nullptr) {
         jack_midi_clear_buffer(port);
-        const std::uint64_t dropBefore = dropBefore_.load(std::memory_order_acquire);
-        Header header{};
-        // Whole messages, while they fit; the rest goes in the next cycle.
-        while (jack_ringbuffer_read_space(ring_) >= sizeof header) {
-            jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(&header), sizeof header);
-            if (jack_ringbuffer_read_space(ring_) < sizeof header + header.size) {
-                break; // the rest of it is still being written
-            }
-            if (header.number < dropBefore) {
-                jack_ringbuffer_read_advance(ring_, sizeof header + header.size);
-                continue;
-            }
-            jack_midi_data_t* data = jack_midi_event_reserve(port, 0, header.size);
-            if (data == nullptr) {
-                break;
-            }
-            jack_ringbuffer_read_advance(ring_, sizeof header);
-            jack_ringbuffer_read(ring_, reinterpret_cast<char*>(data), header.size);
-            writtenCycle_.store(cycle, std::memory_order_relaxed);
-            written_.store(header.number, std::memory_order_release);
-        }
+        bytes = lateBefore_ ? 0 : write(port);
+    }
+    lateBefore_ = jack_last_frame_time(client) != began;
+    if (bytes > 0 && lateBefore_) {
+        jack_midi_clear_buffer(port); // they go again
+    } else if (bytes > 0) {
+        carried(bytes, cycle);
     }
     cycles_.store(cycle, std::memory_order_release);
     if (wake_.load(std::memory_order_acquire) && wake_.exchange(false)) {
         ::sem_post(&woken_);
     }
+}
+
+std::size_t JackSender::write(void* port) {
+    const std::uint64_t dropBefore = dropBefore_.load(std::memory_order_acquire);
+    Header header{};
+    std::size_t at = 0;
+    while (at < takenSize_) {
+        std::memcpy(&header, taken_.data() + at, sizeof header);
+        const std::size_t whole = sizeof header + header.size;
+        if (header.number < dropBefore) {
+            std::memmove(taken_.data() + at, taken_.data() + at + whole, takenSize_ - at - whole);
+            takenSize_ -= whole;
+            continue;
+        }
+        jack_midi_data_t* data = jack_midi_event_reserve(port, 0, header.size);
+        if (data == nullptr) {
+            return at; // the port is full: the rest goes in a later cycle
+        }
+        std::memcpy(data, taken_.data() + at + sizeof header, header.size);
+        at += whole;
+    }
+    while (jack_ringbuffer_read_space(ring_) >= sizeof header) {
+        jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(&header), sizeof header);
+        const std::size_t whole = sizeof header + header.size;
+        if (jack_ringbuffer_read_space(ring_) < whole) {
+            break; // the rest of it is still being written
+        }
+        if (header.number < dropBefore) {
+            jack_ringbuffer_read_advance(ring_, whole);
+            continue;
+        }
+        jack_midi_data_t* data = takenSize_ + whole <= taken_.size()
+                                     ? jack_midi_event_reserve(port, 0, header.size)
+                                     : nullptr;
+        if (data == nullptr) {
+            break;
+        }
+        jack_ringbuffer_read(ring_, taken_.data() + takenSize_, whole);
+        std::memcpy(data, taken_.data() + takenSize_ + sizeof header, header.size);
+        takenSize_ += whole;
+        at += whole;
+    }
+    return at;
+}
+
+void JackSender::carried(std::size_t bytes, std::uint64_t cycle) {
+    Header last{};
+    for (std::size_t at = 0; at < bytes; at += sizeof last + last.size) {
+        std::memcpy(&last, taken_.data() + at, sizeof last);
+    }
+    std::memmove(taken_.data(), taken_.data() + bytes, takenSize_ - bytes);
+    takenSize_ -= bytes;
+    writtenCycle_.store(cycle, std::memory_order_relaxed);
+    written_.store(last.number, std::memory_order_release);
 }
 
 } // namespace zr70

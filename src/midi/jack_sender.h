@@ -2,9 +2,11 @@
 
 #include "midi/midi_output.h"
 
+#include <jack/jack.h>
 #include <jack/ringbuffer.h>
 #include <semaphore.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -16,9 +18,20 @@ namespace zr70 {
 
 /// The real-time half of the JACK output: a ring of messages that the caller
 /// fills and the server's process callback empties into our port, counting
-/// what it wrote. A caller that waits for the callback is woken by it, not by
-/// polling; the callback takes no lock, and makes a system call only to wake
-/// a caller that waits.
+/// what it carried. A caller that waits for the callback is woken by it, not
+/// by polling; the callback takes no lock, and makes a system call only to
+/// wake a caller that waits.
+///
+/// A message counts as carried only once a cycle that ended in time carried
+/// it. A cycle of ours that ends after the server has begun its next one (the
+/// process thread was held up: a loaded machine, a sanitizer) wakes the
+/// receiver for that next cycle, and the receiver reads whatever our port
+/// holds when it gets to run; on PipeWire that is mostly what our next cycle,
+/// which runs at once, wrote instead, and the receiver is not woken again for
+/// it. So a late cycle leaves our port empty, the one after it writes
+/// nothing, and their messages go again in the cycle after that: a message
+/// that may have arrived twice sets its parameter twice to the same value,
+/// while one that was lost would leave the converter behind.
 class JackSender {
 public:
     /// How long the server may run no cycle before it counts as not
@@ -39,8 +52,9 @@ public:
     /// A copy of `message` into the ring; false when it does not fit, as when
     /// the callback has stopped taking messages.
     bool queue(std::span<const std::uint8_t> message);
-    /// Waits until the messages queued since the last flush are in our port:
-    /// how many are, and why not all are (those then never are).
+    /// Waits until the messages queued since the last flush are carried: how
+    /// many are, and why not all are (those then never are), also when the
+    /// server runs its cycles but none carries them for kStallLimit.
     Delivery flush();
     bool sentSinceFlush() const { return queued_ > flushedTo_; }
     /// Waits until `cycles` more cycles have run after the one that wrote the
@@ -57,13 +71,18 @@ public:
 
     // JACK's side.
 
-    /// One cycle: the messages that fit go into the MIDI port's buffer `port`
-    /// (nullptr while there is no port).
-    void process(void* port);
+    /// One cycle of `client`: the messages that fit go into the MIDI port's
+    /// buffer `port` (nullptr while there is no port).
+    void process(jack_client_t* client, void* port);
     void serverStopped() { stopped_.store(true, std::memory_order_release); }
 
 private:
     void dropQueued() { dropBefore_.store(queued_ + 1, std::memory_order_release); }
+    /// Writes into `port` the messages taken before and not yet carried, then
+    /// takes more from the ring, while they fit: the bytes written.
+    std::size_t write(void* port);
+    /// The first `bytes` taken were carried in `cycle`.
+    void carried(std::size_t bytes, std::uint64_t cycle);
 
     jack_ringbuffer_t* ring_;
     // The caller's: messages are numbered from 1 as they are queued.
@@ -79,6 +98,11 @@ private:
     std::atomic<bool> stopped_{false};
     std::atomic<bool> wake_{false}; ///< a caller waits for the next cycle
     sem_t woken_;
+    // On JACK's thread alone: the messages taken from the ring, headers and
+    // all, that no cycle has carried yet.
+    std::array<char, 16 * 1024> taken_{};
+    std::size_t takenSize_ = 0;
+    bool lateBefore_ = false; ///< the last cycle ended after the server began the next
 };
 
 } // namespace zr70

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -225,6 +227,40 @@ Written replaceFile(const FileName& path, const QByteArray& bytes) {
         return {systemError(code)};
     }
     return {};
+}
+
+FileLock::FileLock(FileName path, std::chrono::milliseconds wait) : path_(std::move(path)) {
+    const char* name = path_.bytes().constData();
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    do {
+        fd_ = ::open(name, O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666);
+        struct stat status {};
+        if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+            break;
+        }
+        // The holder before removes the file as it lets go: a lock taken on a
+        // file that is no longer there is no lock at all.
+        struct stat now {};
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+            if (::stat(name, &now) == 0 && now.st_ino == status.st_ino &&
+                now.st_dev == status.st_dev) {
+                held_ = true;
+                return;
+            }
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::close(std::exchange(fd_, -1));
+    } while (std::chrono::steady_clock::now() < deadline);
+}
+
+FileLock::~FileLock() {
+    if (held_) {
+        ::unlink(path_.bytes().constData());
+    }
+    if (fd_ >= 0) {
+        ::close(fd_); // lets the lock go
+    }
 }
 
 } // namespace zr70

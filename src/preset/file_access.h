@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <chrono>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
@@ -83,5 +84,24 @@ Read<QByteArray> readRegularFile(const FileName& path, qint64 limit);
 /// overwritten without emptying the file, so a failure before the write (a
 /// full disk, a file-size limit, the program killed) leaves the old content.
 Written replaceFile(const FileName& path, const QByteArray& bytes);
+
+/// A lock that programs take on a file, by taking the lock file `path` (a
+/// file of its own beside it, there only while it is held): held while the
+/// object lives, when it was taken within `wait`. A lock file that is no
+/// regular file (a FIFO, a folder) holds nothing up: the lock is not taken.
+class FileLock {
+public:
+    FileLock(FileName path, std::chrono::milliseconds wait);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool held() const { return held_; }
+
+private:
+    FileName path_;
+    int fd_ = -1;
+    bool held_ = false;
+};
 
 } // namespace zr70
