@@ -37,26 +37,11 @@ if [[ ! -x "$zr70" ]]; then
     echo "busy_send.sh: $zr70 is not built" >&2
     exit 1
 fi
-# shellcheck source=scripts/server-common.sh
-source "$source_dir/scripts/server-common.sh"
+# shellcheck source=bench/app/common.sh
+source "$here/common.sh" busy
 
-root=$(mktemp -d /tmp/zr70-bench-busy.XXXXXX)
-export HOME=$root/home XDG_CONFIG_HOME=$root/config
-unset DISPLAY WAYLAND_DISPLAY
-mkdir -p "$HOME" "$XDG_CONFIG_HOME"
-cleanup() {
-    busy_loops_stop
-    rm -rf "$root"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# A preset with a selection for every parameter, and the fifteen messages a
-# send of it is to send, one a line, as the receiver prints them.
-preset=$root/all.zr
-printf '\x00\x00\x01\x00\x00\x01\x00\x00\x03\x03\x03\x03\x03\x03\x01\n--- Korvan ZR70 Preset File ---' \
-    >"$preset"
+# The fifteen messages a send of the preset is to send, one a line, as the
+# receiver prints them.
 "$zr70" --export-syx "$preset" "$root/all.syx" || exit 1
 expected=$(od -An -v -tx1 "$root/all.syx" | tr -s ' \n' ' ' | sed 's/ f7/ f7\n/g' | sed 's/^ *//' | grep .)
 if (($(wc -l <<<"$expected") != 15)); then
@@ -78,7 +63,6 @@ on_server() {
     export ZR70_TEST_SERVER=$1
     # shellcheck source=scripts/test-server.sh
     source "$source_dir/scripts/test-server.sh"
-    trap jack_dummy_stop EXIT
     # shellcheck disable=SC2119 # a server of its own name
     if ! jack_dummy_start || ! jack_dump_start "$root/dump.txt"; then
         printf '%-9s did not start\n' "$1"

@@ -44,24 +44,9 @@ for program in "${least[0]}" "${zr70[0]}"; do
 done
 # shellcheck source=/dev/null
 source "$source_dir/scripts/test-server.sh"
+# shellcheck source=bench/app/common.sh
+source "$here/common.sh" send
 
-root=$(mktemp -d /tmp/zr70-bench-send.XXXXXX)
-export HOME=$root/home XDG_CONFIG_HOME=$root/config
-unset DISPLAY WAYLAND_DISPLAY
-mkdir -p "$HOME" "$XDG_CONFIG_HOME"
-cleanup() {
-    busy_loops_stop
-    jack_dummy_stop
-    rm -rf "$root"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# A preset with a selection for every parameter: fifteen messages per send.
-preset=$root/all.zr
-printf '\x00\x00\x01\x00\x00\x01\x00\x00\x03\x03\x03\x03\x03\x03\x01\n--- Korvan ZR70 Preset File ---' \
-    >"$preset"
 per_run=15
 least+=("$preset")
 zr70+=("$preset" --output dump:input)
