@@ -88,12 +88,12 @@ strace -f -e trace=connect -o "$root/trace" "$zr70" --list-outputs >/dev/null 2>
 first=$(grep -m 1 -n "sun_path=\"$socket\"" "$root/trace")
 thread=${first#*:}
 thread=${thread%% *}
-nth=$(head -n "${first%%:*}" "$root/trace" | grep -c "^$thread connect(")
+nth=$(head -n "${first%%:*}" "$root/trace" | grep -cE "^$thread +connect\(")
 timeout -k 5 20 strace -f -e trace=connect -e "inject=connect:error=ECONNREFUSED:when=$nth" \
     -o "$root/trace" "$zr70" --send "$root/live.zr" --output dump >"$root/out" 2>"$root/err"
 status=$?
 wait_for_messages 59
-check "a refused first connection is tried again: status 0 and all 14 arrive (status $status)" \
+check "a refused first connection ($nth) is tried again: status 0 and all 14 arrive (status $status)" \
     test "$status" = 0 -a "$(received 46 14)" = "$expected" -a "$(grep -c ECONNREFUSED "$root/trace")" -ge 1
 
 run --send "$root/live.zr" --output no-such-output
