@@ -72,6 +72,7 @@ check "zr70 --version runs from PATH" \
 
 files=(
     /usr/bin/zr70
+    /usr/libexec/zr70/zr70-panel
     /usr/share/applications/org.example.zr70.desktop
     /usr/share/metainfo/org.example.zr70.metainfo.xml
     /usr/share/man/man1/zr70.1.gz
