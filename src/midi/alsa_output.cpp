@@ -38,20 +38,6 @@ private:
     std::streambuf* previous_;
 };
 
-/// "ALSA: Midi Through Port-0" for "Midi Through:Midi Through Port-0", where
-/// the port repeats its client's name.
-std::string shown(const std::string& stable) {
-    const std::size_t colon = stable.find(':');
-    if (colon != std::string::npos) {
-        const std::string_view client = std::string_view(stable).substr(0, colon);
-        const std::string_view port = std::string_view(stable).substr(colon + 1);
-        if (port.starts_with(client)) {
-            return "ALSA: " + std::string(port);
-        }
-    }
-    return "ALSA: " + stable;
-}
-
 /// A sequencer client of our own beside RtMidi's: a message to a port that
 /// has gone (a USB device unplugged) leaves RtMidi's without an error, as the
 /// sequencer takes events with no one subscribed.
@@ -127,12 +113,8 @@ struct AlsaOutput::Impl {
         midi->setErrorCallback(&Impl::rtMidiError, this);
         const std::vector<std::string> names = portsNow();
         for (std::size_t number = 0; number < names.size(); ++number) {
-            const std::string& name = names[number];
-            ports.push_back(
-                {name, name.empty() ? "ALSA: port " + std::to_string(number) +
-                                          ", whose name could not be read"
-                                    : zr70::shown(stablePortName(PortNaming::AlsaNumbered, name))});
-            listedNames.push_back(name);
+            ports.push_back({names[number], alsaOutputName(number, names[number])});
+            listedNames.push_back(names[number]);
             outputs.push_back(ports.back().shown);
         }
     }

@@ -80,4 +80,17 @@ std::optional<std::size_t> findPortAgain(PortNaming naming, std::span<const std:
     return std::nullopt;
 }
 
+std::string alsaOutputName(std::size_t number, std::string_view name) {
+    if (name.empty()) {
+        return "ALSA: port " + std::to_string(number) + ", whose name could not be read";
+    }
+    const std::string stable = stablePortName(PortNaming::AlsaNumbered, name);
+    const std::size_t colon = stable.find(':');
+    if (colon != std::string::npos &&
+        std::string_view(stable).substr(colon + 1).starts_with(stable.substr(0, colon))) {
+        return "ALSA: " + stable.substr(colon + 1);
+    }
+    return "ALSA: " + stable;
+}
+
 } // namespace zr70

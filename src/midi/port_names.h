@@ -26,6 +26,14 @@ std::optional<AlsaAddress> alsaAddress(std::string_view name);
 /// devices have the same stable name.
 std::string stablePortName(PortNaming naming, std::string_view name);
 
+/// What the device list shows for the ALSA sequencer's port `name`, number
+/// `number` in the sequencer's order: "ALSA: Midi Through Port-0" for
+/// "Midi Through:Midi Through Port-0 14:0", where the port repeats its
+/// client's name, without the numbers, which change; for a port whose name
+/// could not be read (empty), an entry that says so, so that every later
+/// entry keeps its number.
+std::string alsaOutputName(std::size_t number, std::string_view name);
+
 /// Where entry `entry` of `listed` (the API's port names when the device list
 /// was made) is among `now` (its port names at this moment, in the API's
 /// order), or nothing when the port has gone.

@@ -28,6 +28,12 @@ const std::string kThrough = "Midi Through:Midi Through Port-0 14:0";
 const std::string kFirst = "UM-ONE:UM-ONE MIDI 1 20:0";
 const std::string kSecond = "UM-ONE:UM-ONE MIDI 1 24:0";
 
+TEST(AlsaPortNames, TheListShowsAPortWithoutItsNumbersAndOneWithoutANameAsSuch) {
+    EXPECT_EQ(alsaOutputName(0, kThrough), "ALSA: Midi Through Port-0");
+    EXPECT_EQ(alsaOutputName(1, "Synth:Out 128:3"), "ALSA: Synth:Out");
+    EXPECT_EQ(alsaOutputName(3, ""), "ALSA: port 3, whose name could not be read");
+}
+
 TEST(AlsaPortNames, OnlyTrailingClientAndPortNumbersAreAnAddress) {
     ASSERT_TRUE(alsaAddress(kThrough));
     EXPECT_EQ(alsaAddress(kThrough)->client, 14);
