@@ -6,11 +6,7 @@
 namespace zr70 {
 
 QString executableBaseName() {
-    // Qt knows the executable once the application object exists; before
-    // that, the kernel's link to it names the same file.
-    const QString path = QCoreApplication::instance() != nullptr
-                             ? QCoreApplication::applicationFilePath()
-                             : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString path = QCoreApplication::applicationFilePath();
     return path.isEmpty() ? QCoreApplication::applicationName()
                           : QFileInfo(path).completeBaseName();
 }

@@ -114,10 +114,6 @@ const ModeOption* modeOption(Mode mode) {
     return found == kModes.end() ? nullptr : &*found;
 }
 
-QString fromStd(std::string_view text) {
-    return toQString(text);
-}
-
 /// Decimal digits without a leading zero: "3", not " 3", "+3" or "03".
 bool isIndex(std::string_view text) {
     return !text.empty() &&
@@ -126,13 +122,13 @@ bool isIndex(std::string_view text) {
 }
 
 /// "a, b or c".
-QString oneOf(const std::vector<QString>& choices) {
+QString oneOf(std::span<const std::string_view> choices) {
     QString text;
     for (std::size_t at = 0; at < choices.size(); ++at) {
         if (at > 0) {
             text += at + 1 == choices.size() ? QStringLiteral(" or ") : QStringLiteral(", ");
         }
-        text += choices[at];
+        text += toQString(choices[at]);
     }
     return text;
 }
@@ -144,11 +140,11 @@ QString shown(const FileName& path) {
 
 /// "<file>: the name of a ... must end in ...".
 QString wrongName(const FileName& path, std::string_view rule) {
-    return shown(path) + QStringLiteral(": ") + fromStd(rule);
+    return shown(path) + QStringLiteral(": ") + toQString(rule);
 }
 
 QString labelOf(ParameterIndex index) {
-    return fromStd(parameter(index).label);
+    return toQString(parameter(index).label);
 }
 
 QString signalText(int number) {
@@ -326,13 +322,13 @@ CommandLine::readSettings(std::span<const std::string> settings) {
         const std::string_view value = std::string_view(setting).substr(equals + 1);
         const TextMatch parameterMatch = findParameter(name);
         if (!parameterMatch.found) {
-            std::vector<QString> labels;
+            std::vector<std::string_view> labels;
             for (const int index : parameterMatch.candidates) {
-                labels.push_back(labelOf(index));
+                labels.push_back(parameter(index).label);
             }
             if (labels.empty()) {
                 for (const DeviceParameter& row : parameterTable()) {
-                    labels.push_back(fromStd(row.label));
+                    labels.push_back(row.label);
                 }
                 return Stop{QStringLiteral("no parameter is named \"%1\"; the names are %2")
                                 .arg(printable(name), oneOf(labels)),
@@ -345,16 +341,13 @@ CommandLine::readSettings(std::span<const std::string> settings) {
         const ParameterIndex index = *parameterMatch.found;
         const TextMatch valueMatch = findValue(index, value);
         if (!valueMatch.found) {
-            std::vector<QString> entries;
-            for (std::string_view entry : parameter(index).values) {
-                entries.push_back(fromStd(entry));
-            }
+            const std::span<const std::string_view> entries = parameter(index).values;
             if (valueMatch.candidates.empty()) {
                 return Stop{QStringLiteral("%1 has no value \"%2\"; it takes %3")
                                 .arg(labelOf(index), printable(value), oneOf(entries)),
                             kUsageError};
             }
-            std::vector<QString> fitting;
+            std::vector<std::string_view> fitting;
             for (const int entry : valueMatch.candidates) {
                 fitting.push_back(entries[static_cast<std::size_t>(entry)]);
             }
@@ -410,11 +403,7 @@ int CommandLine::help() {
             "Parameters:\n")
             .arg(QCoreApplication::applicationName());
     for (const DeviceParameter& row : parameterTable()) {
-        std::vector<QString> entries;
-        for (std::string_view entry : row.values) {
-            entries.push_back(fromStd(entry));
-        }
-        text += QStringLiteral("  %1: %2\n").arg(fromStd(row.label), oneOf(entries));
+        text += QStringLiteral("  %1: %2\n").arg(toQString(row.label), oneOf(row.values));
     }
     context_.out << text;
     return kCommandSucceeded;
@@ -424,7 +413,7 @@ int CommandLine::listOutputs() {
     MidiOutputPort port(context_.host());
     port.list();
     if (const std::optional<std::string> none = port.whyNoOutputs()) {
-        return fail(fromStd(*none));
+        return fail(toQString(*none));
     }
     const std::vector<std::string>& names = port.outputNames();
     for (std::size_t index = 0; index < names.size(); ++index) {
@@ -435,9 +424,9 @@ int CommandLine::listOutputs() {
 
 int CommandLine::listParameters() {
     for (const DeviceParameter& row : parameterTable()) {
-        context_.out << row.index << '\t' << fromStd(row.label);
+        context_.out << row.index << '\t' << toQString(row.label);
         for (std::string_view entry : row.values) {
-            context_.out << '\t' << fromStd(entry);
+            context_.out << '\t' << toQString(entry);
         }
         context_.out << '\n';
     }
@@ -460,14 +449,14 @@ Destination chooseByArgument(std::string_view wanted, const std::vector<std::str
         const std::size_t index = digits > 9 ? names.size() : std::stoul(std::string(wanted));
         if (index >= names.size()) {
             return {-1, QStringLiteral("there is no MIDI output %1 (see --list-outputs)")
-                            .arg(fromStd(wanted))};
+                            .arg(toQString(wanted))};
         }
         return {static_cast<int>(index), {}};
     }
-    const QString text = fromStd(wanted);
+    const QString text = toQString(wanted);
     std::vector<int> parts;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::array<QString, 2> forms{fromStd(names[i]), printable(names[i])};
+        const std::array<QString, 2> forms{toQString(names[i]), printable(names[i])};
         if (std::ranges::any_of(forms, [&](const QString& form) {
                 return form.compare(text, Qt::CaseInsensitive) == 0;
             })) {
@@ -502,7 +491,7 @@ int CommandLine::send(const std::vector<MessageBytes>& messages,
     MidiOutputPort port(context_.host());
     port.list();
     if (const std::optional<std::string> none = port.whyNoOutputs()) {
-        return fail(fromStd(*none));
+        return fail(toQString(*none));
     }
     const std::vector<std::string>& names = port.outputNames();
     Destination destination;
@@ -564,10 +553,10 @@ int CommandLine::show(const FileName& path) {
     }
     for (const DeviceParameter& row : parameterTable()) {
         const int selection = set.selection(row.index);
-        context_.out << fromStd(row.label) << '\t'
+        context_.out << toQString(row.label) << '\t'
                      << (selection == kNoSelection
                              ? QStringLiteral("(none)")
-                             : fromStd(row.values[static_cast<std::size_t>(selection)]))
+                             : toQString(row.values[static_cast<std::size_t>(selection)]))
                      << '\n';
     }
     return kCommandSucceeded;
