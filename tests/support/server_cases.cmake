@@ -30,7 +30,8 @@ foreach(line IN LISTS lines)
                 "[==[--gtest_filter=${suite}.${case}]==])\n"
                 "set_tests_properties([==[${name}]==] PROPERTIES "
                 "ENVIRONMENT [==[${environment_${server}}]==] LABELS [==[realserver;${server}]==] "
-                "TIMEOUT 120 SKIP_REGULAR_EXPRESSION [==[\\[  SKIPPED \\]]==])\n")
+                "TIMEOUT 120 SKIP_REGULAR_EXPRESSION [==[\\[  SKIPPED \\]]==] "
+                "${properties_${server}})\n")
         endforeach()
     endif()
 endforeach()
