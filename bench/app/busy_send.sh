@@ -63,6 +63,9 @@ on_server() {
     export ZR70_TEST_SERVER=$1
     # shellcheck source=scripts/test-server.sh
     source "$source_dir/scripts/test-server.sh"
+    # Each server runs in a subshell of its own, whose end the run's clean-up
+    # does not see: the server goes with the subshell.
+    trap jack_dummy_stop EXIT
     # shellcheck disable=SC2119 # a server of its own name
     if ! jack_dummy_start || ! jack_dump_start "$root/dump.txt"; then
         printf '%-9s did not start\n' "$1"
