@@ -337,6 +337,14 @@ bool JackOutput::finish() {
     state_->finishing.store(true, std::memory_order_release);
     return thread_.finish([state = state_] {
         if (state->client != nullptr) {
+            // jackd (1.9.21) may answer an activation before the graph its
+            // cycles run holds the client, and undoes one only once it does:
+            // a client that closes before its first cycle, as a listing of
+            // outputs may, stays in the graph, and jackd then waits on it for
+            // ever and lets no client in again.
+            if (!state->server.pipeWire) {
+                state->sender.waitUntil([&] { return state->sender.cycles() > 0; });
+            }
             // The port and its connection go with the client.
             jack_client_close(state->client);
             state->client = nullptr;
