@@ -25,18 +25,12 @@ foreach(line IN LISTS lines)
         set(case ${CMAKE_MATCH_1})
         foreach(server IN LISTS on)
             set(name "${prefix}${suite}.${case}.${server}")
-            set(properties ${properties_${server}})
-            list(FIND serial_cases ${case} serial)
-            if(serial GREATER_EQUAL 0)
-                list(APPEND properties RUN_SERIAL TRUE)
-            endif()
             string(APPEND text
                 "add_test([==[${name}]==] ${launcher_${server}} [==[${executable}]==] "
                 "[==[--gtest_filter=${suite}.${case}]==])\n"
                 "set_tests_properties([==[${name}]==] PROPERTIES "
                 "ENVIRONMENT [==[${environment_${server}}]==] LABELS [==[realserver;${server}]==] "
-                "TIMEOUT 120 SKIP_REGULAR_EXPRESSION [==[\\[  SKIPPED \\]]==] "
-                "${properties})\n")
+                "TIMEOUT 120 SKIP_REGULAR_EXPRESSION [==[\\[  SKIPPED \\]]==])\n")
         endforeach()
     endif()
 endforeach()
